@@ -1,0 +1,24 @@
+#include "engineState.h"
+
+namespace quillon {
+
+EngineState& engine() {
+    static EngineState state;
+    return state;
+}
+
+std::string wizardTitle(const std::string& title, bool logoSwitch) {
+    static const std::string product = "Quillon", wizard = " Wizard";
+    if (logoSwitch) return title;
+    if (title.empty()) return product + wizard;
+    return title + " - " + product + wizard;
+}
+
+void showEngineError(const std::string& text) {
+    if (engine().silent) return;
+    // The script's variables do not exist yet during start-up, so TITLE is empty.
+    std::string caption = wizardTitle("", false);
+    MessageBoxA(engine().preparingWindow, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+}
+
+} // namespace quillon
