@@ -11,6 +11,9 @@
 //                              with 42; closing the window exits with 10 + the check state.
 //                              With --no-pump the thread never reads messages, like a start-up
 //                              window of a busy program; it exits with 9 after a minute.
+//   probe hold FILE            waits for FILE to appear, opens it sharing reading and writing but
+//                              not deletion, prints "held" and keeps it open for a minute (as a
+//                              virus scanner would); exits 1 when FILE does not appear in a minute
 #include <windows.h>
 
 #include <shellapi.h> // after windows.h, which it needs
@@ -156,8 +159,23 @@ int window(bool pump) {
     return static_cast<int>(msg.wParam);
 }
 
+int hold(const wchar_t* path) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int tries = 0; file == INVALID_HANDLE_VALUE && tries < 60000; ++tries) {
+        file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) Sleep(1);
+    }
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    std::puts("held");
+    std::fflush(stdout);
+    Sleep(60000);
+    CloseHandle(file);
+    return 0;
+}
+
 int usage() {
-    std::fputs("usage: probe info | args [ARGS...] | exit CODE | window [--no-pump]\n", stderr);
+    std::fputs("usage: probe info | args [ARGS...] | exit CODE | window [--no-pump] | hold FILE\n", stderr);
     return 2;
 }
 
@@ -175,6 +193,7 @@ int main() {
         std::fflush(stdout);
         ExitProcess(static_cast<UINT>(std::wcstoul(argv[2], nullptr, 0)));
     }
+    if (mode == L"hold" && argc == 3) return hold(argv[2]);
     if (mode == L"window") return window(!(argc == 3 && std::wstring(argv[2]) == L"--no-pump"));
     return usage();
 }
