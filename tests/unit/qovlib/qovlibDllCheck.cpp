@@ -1,0 +1,200 @@
+// Exercises the built qov.lib through its exports, as the engine uses it. Windows only; run by
+// runDllCheck.sh, which makes the archives with 7zz and runs this under Wine:
+//   qovlibDllCheck <stored.7z> <lzma.7z> <evil.7z> <source tree> <scratch folder>
+// evil.7z holds readme.txt and an entry renamed to "..\evil.txt".
+#include "dll/qovlibApi.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+int failures = 0;
+
+void check(bool condition, const char* what) {
+    if (!condition) {
+        std::printf("FAIL: %s (last archive error %d)\n", what, static_cast<int>(GetLastArchiveError(0)));
+        ++failures;
+    }
+}
+
+std::string readAll(const std::string& path) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string data;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        data.append(buffer, got);
+    CloseHandle(file);
+    return data;
+}
+
+void writeAll(const std::string& path, const std::string& data) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Leftovers of a failed write in `folder`: anything but the expected names.
+int filesIn(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+int progressCalls = 0;
+int progressStopAt = 0;
+int QOV_API onProgress(const char*, uint32_t, uint32_t, uint32_t, uint32_t) {
+    ++progressCalls;
+    return progressCalls != progressStopAt;
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> secondCalls;
+int QOV_API onSecond(uint32_t index, uint32_t count) {
+    secondCalls.emplace_back(index, count);
+    return 1;
+}
+
+int overwriteAnswer = QovKeepExisting;
+int overwriteCalls = 0;
+uint32_t overwriteOldSize = 0;
+int QOV_API onOverwrite(const char*, uint32_t oldSizeLow, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                        uint32_t, uint32_t, uint32_t) {
+    ++overwriteCalls;
+    overwriteOldSize = oldSizeLow;
+    return overwriteAnswer;
+}
+
+int extract(const std::string& archive, const std::string& destination, std::vector<std::string> names,
+            int32_t mode = QovRestoreAttributes) {
+    std::vector<char*> pointers;
+    for (auto& name : names)
+        pointers.push_back(name.data());
+    TSZW_TARGETFILES files{pointers.data(), static_cast<uint32_t>(pointers.size())};
+    return ExtractArchive(archive.c_str(), 1, destination.c_str(), &files, mode, "", nullptr, onProgress,
+                          onSecond, onOverwrite);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6) {
+        std::printf("usage: qovlibDllCheck <stored.7z> <lzma.7z> <evil.7z> <source tree> <scratch folder>\n");
+        return 2;
+    }
+    const std::string stored = argv[1], lzma = argv[2], evil = argv[3], tree = argv[4], scratch = argv[5];
+    QovListEntry* entries = nullptr;
+    uint32_t count = 0;
+
+    check(!OpenListArchive((scratch + "\\missing.7z").c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count) &&
+              GetLastArchiveError(0) == QovArchiveNotFound,
+          "a missing archive is 1001");
+    check(!OpenListArchive(argv[0], 0, nullptr, 0, 0, 0, "", &entries, &count) &&
+              GetLastArchiveError(0) == QovCannotOpen,
+          "a program is not an archive: 1003");
+    check(!OpenListArchive(lzma.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count) &&
+              GetLastArchiveError(0) == QovCannotOpen,
+          "an archive with a compressed header cannot be listed yet: 1003");
+
+    void* listing = OpenListArchive(stored.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count);
+    check(listing != nullptr && GetLastArchiveError(0) == QovOk, "the stored archive lists");
+    if (!listing) return 1;
+    std::vector<std::string> files;
+    bool sawFolder = false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(entries);
+    for (uint32_t i = 0; i < count; ++i) {
+        // Step by 48 bytes and read the path pointer at the start, as the engine does.
+        const char* path = *reinterpret_cast<const char* const*>(bytes + 48 * i);
+        const QovListEntry& entry = entries[i];
+        if (entry.flags & QovEntryIsFolder) {
+            sawFolder = sawFolder || std::string(path) == "docs\\deep";
+            check(entry.attributes & FILE_ATTRIBUTE_DIRECTORY, "folders carry the folder attribute");
+            continue;
+        }
+        files.push_back(path);
+        check(entry.sizeLow == readAll(tree + "\\" + path).size(), "listed size matches the source file");
+        check(entry.flags & QovEntryHasTime, "files have a time");
+    }
+    check(sawFolder, "nested folders are listed with '\\' separators");
+    check(files.size() == 6, "six files are listed");
+    CloseListArchive(listing);
+    CloseListArchive(nullptr);
+
+    // Everything, with attributes and times.
+    const std::string all = scratch + "\\all";
+    check(extract(stored, all, files) && GetLastArchiveError(0) == QovOk, "extracting every file succeeds");
+    for (const auto& file : files)
+        check(readAll(all + "\\" + file) == readAll(tree + "\\" + file), file.c_str());
+    check(secondCalls.size() == files.size() && secondCalls.back().first == files.size() - 1 &&
+              secondCalls.back().second == files.size(),
+          "the second callback sees every entry with its position");
+    check(progressCalls >= static_cast<int>(files.size()) + 2,
+          "progress comes per file and inside large files");
+    const DWORD readOnly = GetFileAttributesA((all + "\\readonly.txt").c_str());
+    check(readOnly != INVALID_FILE_ATTRIBUTES && (readOnly & FILE_ATTRIBUTE_READONLY),
+          "stored read-only is restored");
+
+    // Plain files: no stored attributes.
+    const std::string plain = scratch + "\\plain";
+    check(extract(stored, plain, {"readonly.txt"}, QovPlainFiles), "plain extraction succeeds");
+    check(!(GetFileAttributesA((plain + "\\readonly.txt").c_str()) & FILE_ATTRIBUTE_READONLY),
+          "plain files are not read-only");
+
+    // A 0 from progress stops, and the half-written file is gone.
+    const std::string stopped = scratch + "\\stopped";
+    progressCalls = 0;
+    progressStopAt = 2;
+    check(!extract(stored, stopped, {"docs\\data.bin"}) && GetLastArchiveError(0) == QovStoppedByCaller,
+          "a 0 progress answer stops with 1008");
+    check(!exists(stopped + "\\docs\\data.bin") && filesIn(stopped + "\\docs") == 0,
+          "nothing of the stopped file stays");
+    progressStopAt = 0;
+
+    // An existing read-only file: kept when the answer is not 4, replaced when it is.
+    const std::string replace = scratch + "\\replace";
+    CreateDirectoryA(replace.c_str(), nullptr);
+    writeAll(replace + "\\readme.txt", "old");
+    SetFileAttributesA((replace + "\\readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    overwriteAnswer = QovKeepExisting;
+    check(extract(stored, replace, {"readme.txt"}) && overwriteCalls == 1 && overwriteOldSize == 3,
+          "the overwrite callback is asked with the old size");
+    check(readAll(replace + "\\readme.txt") == "old", "answering keep keeps the file");
+    overwriteAnswer = QovOverwrite;
+    check(extract(stored, replace, {"README.TXT"}), "answering 4 replaces (names match without case)");
+    check(readAll(replace + "\\readme.txt") == readAll(tree + "\\readme.txt"),
+          "the read-only file was replaced");
+    check(filesIn(replace) == 1, "no temporary file is left");
+
+    check(!extract(stored, scratch + "\\none", {"readme.txt", "not there.txt"}) &&
+              GetLastArchiveError(0) == QovEntryNotFound && !exists(scratch + "\\none\\readme.txt"),
+          "an unknown name fails with 1012 before anything is written");
+    check(!extract(lzma, scratch + "\\lzma", {"readme.txt"}) &&
+              GetLastArchiveError(0) == QovUnsupportedMethod,
+          "an LZMA-headed archive is an unsupported method");
+    const std::string inside = scratch + "\\evil\\inside";
+    check(!extract(evil, inside, {"readme.txt", "..\\evil.txt"}) && GetLastArchiveError(0) == QovUnsafePath,
+          "a path leaving the destination fails with 1006");
+    check(!exists(inside + "\\readme.txt") && !exists(scratch + "\\evil\\evil.txt"),
+          "nothing is written when one path is unsafe");
+
+    std::printf(failures == 0 ? "qovlibDllCheck: all checks passed\n" : "qovlibDllCheck: %d checks failed\n",
+                failures);
+    return failures == 0 ? 0 : 1;
+}
