@@ -1,0 +1,82 @@
+// A 7z archive opened from a seekable source: its entries, and extraction of chosen entries into a
+// sink. Only the headers are held in memory; file data is streamed from the source when extracted.
+#pragma once
+
+#include "core/byteSource.h"
+#include "core/decoderRegistry.h"
+#include "core/extractSink.h"
+#include "core/folderDecoder.h"
+#include "core/sevenZipModel.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qov {
+
+struct ArchiveEntry {
+    std::size_t index = 0;
+    std::u16string name; // as stored: UTF-16, '/' or '\' separated
+    bool isFolder = false;
+    bool isAnti = false; // deletion marker of an update archive: listed, never extracted
+    bool hasStream = false;
+    std::uint64_t size = 0;
+    std::optional<std::uint32_t> crc;
+    std::optional<std::uint32_t> attributes; // as stored; the high half may carry a POSIX mode
+    std::optional<std::uint64_t> modified;   // FILETIME: 100 ns units since 1601-01-01 UTC
+
+    std::string utf8Name() const;
+    // The stored attributes reduced to their Windows meaning, with the folder bit matching isFolder.
+    std::uint32_t windowsAttributes() const;
+};
+
+struct ExtractCallbacks {
+    // Before each selected entry: its position in the selection and the selection's size. False stops.
+    std::function<bool(const ArchiveEntry& entry, std::size_t position, std::size_t count)> beforeEntry;
+    // At the start of each entry and about every 256 KiB: bytes done and total of the whole selection.
+    // False stops.
+    std::function<bool(const ArchiveEntry& entry, std::uint64_t done, std::uint64_t total)> progress;
+};
+
+class SevenZipArchive {
+  public:
+    // Reads and checks the headers. The registry must outlive the archive.
+    static SevenZipArchive open(std::unique_ptr<ByteSource> source,
+                                const DecoderRegistry& registry = DecoderRegistry::builtin());
+
+    const std::vector<ArchiveEntry>& entries() const { return entries_; }
+
+    // Extracts the entries with the given indices, in archive order. Every path is checked before
+    // anything is written: one unsafe path fails the whole call with UnsafePath. Data is checked
+    // against its CRC before a file is committed. Failures throw ArchiveError.
+    void extract(std::span<const std::size_t> indices, ExtractSink& sink,
+                 const ExtractCallbacks& callbacks = {});
+    void extractAll(ExtractSink& sink, const ExtractCallbacks& callbacks = {});
+
+  private:
+    struct StreamLocation {
+        std::size_t folder = 0;
+        std::uint64_t offset = 0; // in the folder's unpacked data
+    };
+
+    SevenZipArchive(std::unique_ptr<ByteSource> source, const DecoderRegistry& registry)
+        : source_(std::move(source)), registry_(&registry) {}
+
+    std::vector<std::uint8_t> decodeHeader(const StreamsInfo& streams);
+    std::vector<PackedRange> packedRanges(const StreamsInfo& streams) const;
+    std::unique_ptr<InStream> openFolder(const StreamsInfo& streams, const std::vector<PackedRange>& ranges,
+                                         std::size_t folder);
+    void buildEntries(ArchiveHeader header);
+
+    std::unique_ptr<ByteSource> source_;
+    const DecoderRegistry* registry_;
+    StreamsInfo streams_;
+    std::vector<PackedRange> ranges_;
+    std::vector<ArchiveEntry> entries_;
+    std::vector<StreamLocation> locations_; // parallel to entries_, meaningful where hasStream
+};
+
+} // namespace qov
