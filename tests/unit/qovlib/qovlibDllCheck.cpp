@@ -1,5 +1,5 @@
 // Exercises the built qov.lib through its exports, as the engine uses it. Windows only; run by
-// runDllCheck.sh, which makes the archives with 7zz and runs this under Wine:
+// tests/e2e/test_qovlib_dll.py, which makes the archives with 7zz and runs this under Wine:
 //   qovlibDllCheck <stored.7z> <lzma.7z> <evil.7z> <source tree> <scratch folder>
 // evil.7z holds readme.txt and an entry renamed to "..\evil.txt".
 #include "dll/qovlibApi.h"

@@ -1,0 +1,66 @@
+"""qov.lib's exports under Wine, driven by a Windows check program against archives made by 7zz."""
+
+from __future__ import annotations
+
+import os
+import struct
+import subprocess
+import zlib
+from pathlib import Path
+
+
+def make_tree(root: Path) -> Path:
+    (root / "docs" / "deep").mkdir(parents=True)
+    (root / "empty folder").mkdir()
+    (root / "readme.txt").write_bytes(b"readme\r\n")
+    (root / "docs" / "data.bin").write_bytes(os.urandom(700_000))
+    (root / "docs" / "empty.txt").write_bytes(b"")
+    (root / "docs" / "deep" / "leaf.txt").write_bytes(b"leaf\n")
+    (root / "docs" / "with space.txt").write_bytes(b"spaced\n")
+    (root / "readonly.txt").write_bytes(b"locked\n")
+    (root / "readonly.txt").chmod(0o444)
+    return root
+
+
+def seven_zip(tree: Path, archive: Path, *options: str) -> Path:
+    subprocess.run(["7zz", "a", "-bd", "-y", *options, str(archive), "."], cwd=tree, check=True,
+                   stdout=subprocess.DEVNULL)
+    return archive
+
+
+STORED = ("-m0=Copy", "-mf=off", "-mhc=off")
+
+
+def with_escaping_entry(work: Path) -> Path:
+    """A stored archive whose entry aa_evil.txt is renamed to ..\\evil.txt, CRCs fixed."""
+    tree = work / "eviltree"
+    tree.mkdir()
+    (tree / "readme.txt").write_bytes(b"readme\r\n")
+    (tree / "aa_evil.txt").write_bytes(b"evil\n")
+    path = seven_zip(tree, work / "evil.7z", *STORED)
+    data = bytearray(path.read_bytes())
+    offset, size = struct.unpack_from("<QQ", data, 12)
+    start = 32 + offset
+    header = bytes(data[start:start + size]).replace("aa_evil.txt".encode("utf-16-le"),
+                                                     "..\\evil.txt".encode("utf-16-le"))
+    data[start:start + size] = header
+    struct.pack_into("<I", data, 28, zlib.crc32(header))
+    struct.pack_into("<I", data, 8, zlib.crc32(bytes(data[12:32])))
+    path.write_bytes(data)
+    return path
+
+
+def test_exports_list_extract_stop_and_refuse(prefix, win_bin, tmp_path):
+    tree = make_tree(tmp_path / "tree")
+    stored = seven_zip(tree, tmp_path / "stored.7z", *STORED)
+    compressed = seven_zip(tree, tmp_path / "lzma.7z")
+    evil = with_escaping_entry(tmp_path)
+    scratch = tmp_path / "scratch"
+    scratch.mkdir()
+
+    result = prefix.run(win_bin / "qovlibDllCheck.exe",
+                        [prefix.windows_path(p) for p in (stored, compressed, evil, tree, scratch)], timeout=120)
+
+    assert result.exit_code == 0, result.stdout + result.stderr
+    assert "all checks passed" in result.stdout
+    assert not (tmp_path / "evil.txt").exists()
