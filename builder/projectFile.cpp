@@ -2,6 +2,7 @@
 
 #include "bootstrap/asciiText.h"
 #include "commandKeys.h"
+#include "manifestFields.h"
 
 #include <algorithm>
 #include <iterator>
@@ -193,21 +194,8 @@ class Parser {
         if (equals == std::string_view::npos) fail(number, "expected 'setting = value'");
         std::string key(trimmed(text.substr(0, equals)));
         SetupManifest& m = project_.manifest;
-        std::unordered_map<std::string, std::string*> texts = {
-            {"name", &project_.name},
-            {"title", &m.title},
-            {"product-code", &m.productCode},
-            {"revision-code", &m.revisionCode},
-            {"publisher", &m.publisher},
-            {"contact", &m.contact},
-            {"help-link", &m.helpLink},
-            {"update-link", &m.updateLink},
-            {"comments", &m.comments},
-            {"version", &m.version},
-            {"build-kind", &m.buildKindLine},
-            {"ask-language", &m.askForLanguage},
-            {"default-language", &m.defaultLanguage},
-        };
+        std::unordered_map<std::string, std::string*> texts = {{"name", &project_.name}};
+        for (const auto& setting : ManifestSettings) texts.emplace(setting.name, &(m.*setting.field));
         std::unordered_map<std::string, ProjectPath*> paths = {
             {"support-files", &project_.supportFiles},
             {"database", &project_.database},

@@ -1,6 +1,7 @@
 #include "projectWriter.h"
 
 #include "commandKeys.h"
+#include "manifestFields.h"
 
 #include <optional>
 #include <unordered_set>
@@ -75,23 +76,11 @@ std::string writeProjectText(const SetupManifest& m, std::string_view name) {
         "#   support-files = files\n"
         "#   database = product.wxs\n"
         "[setup]\n";
-    const std::pair<const char*, const std::string*> settings[] = {
-        {"title", &m.title},
-        {"product-code", &m.productCode},
-        {"revision-code", &m.revisionCode},
-        {"publisher", &m.publisher},
-        {"contact", &m.contact},
-        {"help-link", &m.helpLink},
-        {"update-link", &m.updateLink},
-        {"comments", &m.comments},
-        {"version", &m.version},
-        {"build-kind", &m.buildKindLine},
-        {"ask-language", &m.askForLanguage},
-        {"default-language", &m.defaultLanguage},
-    };
     out += "name = " + valueText(name) + "\n";
-    for (const auto& [key, value] : settings)
-        out += std::string(key) + (value->empty() ? " =\n" : " = " + valueText(*value) + "\n");
+    for (const auto& setting : ManifestSettings) {
+        const std::string& value = m.*setting.field;
+        out += std::string(setting.name) + (value.empty() ? " =\n" : " = " + valueText(value) + "\n");
+    }
 
     appendRawList(out, "plugin-commands", m.pluginCommands);
     appendRawList(out, "web-media", m.webMedia);

@@ -1,6 +1,7 @@
 #include "engineTexts.h"
 
 #include "asciiText.h"
+#include "textLines.h"
 
 #include <array>
 #include <utility>
@@ -123,28 +124,10 @@ TextTable& table() {
     return instance;
 }
 
-class Lines {
-public:
-    explicit Lines(std::string_view data) : data_(data) {}
-    bool atEnd() const { return pos_ >= data_.size(); }
-    // Reading past the end yields empty lines.
-    std::string next() {
-        size_t start = pos_;
-        while (pos_ < data_.size() && data_[pos_] != '\r' && data_[pos_] != '\n') ++pos_;
-        std::string line(data_.substr(start, pos_ - start));
-        if (pos_ < data_.size() && data_[pos_] == '\r') ++pos_;
-        if (pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
-        return line;
-    }
-
-private:
-    std::string_view data_;
-    size_t pos_ = 0;
-};
-
-void applyBlock(Lines& lines) {
+void applyBlock(TextLines& lines) {
     for (int id = 1; id <= EngineTextBlockLines; ++id) {
-        std::string line = lines.next();
+        // Reading past the end yields empty lines.
+        std::string line = lines.next().value_or("");
         if (isEngineTextLine(id)) table().texts[id] = std::move(line);
     }
 }
@@ -159,11 +142,11 @@ const std::string& engineText(int id) {
 void resetEngineTexts() { table().reset(); }
 
 void applyLanguageFile(std::string_view contents, std::string_view userLanguage) {
-    Lines lines(contents);
+    TextLines lines(contents);
     applyBlock(lines);
     std::string wanted = asciiUppered(userLanguage);
     while (!lines.atEnd()) {
-        std::string name = asciiUppered(lines.next());
+        std::string name = asciiUppered(lines.next().value_or(""));
         applyBlock(lines);
         if (name == wanted) break;
     }

@@ -1,65 +1,39 @@
 #include "setupManifest.h"
 
 #include "asciiText.h"
+#include "textLines.h"
 
 namespace quillon {
 
 namespace {
-
-class LineReader {
-public:
-    explicit LineReader(std::string_view data) : data_(data) {}
-
-    bool atEnd() const { return pos_ >= data_.size(); }
-
-    // The next line without its ending; at the end of the data an empty line and ended = true.
-    std::string next(bool& ended) {
-        if (atEnd()) {
-            ended = true;
-            return {};
-        }
-        size_t start = pos_;
-        while (pos_ < data_.size() && data_[pos_] != '\r' && data_[pos_] != '\n') ++pos_;
-        std::string line(data_.substr(start, pos_ - start));
-        if (pos_ < data_.size() && data_[pos_] == '\r') ++pos_;
-        if (pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
-        return line;
-    }
-
-private:
-    std::string_view data_;
-    size_t pos_ = 0;
-};
 
 class FieldReader {
 public:
     explicit FieldReader(std::string_view data) : lines_(data) {}
 
     std::string line() {
-        bool ended = false;
-        std::string text = lines_.next(ended);
-        if (ended) complete_ = false;
-        return text;
+        std::optional<std::string> text = lines_.next();
+        if (!text) complete_ = false;
+        return text.value_or("");
     }
 
     StringList list() {
         StringList items;
         for (;;) {
-            bool ended = false;
-            std::string text = lines_.next(ended);
-            if (ended) {
+            std::optional<std::string> text = lines_.next();
+            if (!text) {
                 complete_ = false;
                 return items;
             }
-            if (text == "$") return items;
-            items.push_back(std::move(text));
+            if (*text == "$") return items;
+            items.push_back(std::move(*text));
         }
     }
 
     bool complete() const { return complete_; }
 
 private:
-    LineReader lines_;
+    TextLines lines_;
     bool complete_ = true;
 };
 
