@@ -12,7 +12,7 @@ from pathlib import Path
 
 import pytest
 
-from setup_projects import Project, build_setup
+from setup_projects import Project, build_setup, engine_only
 
 SCREEN = (1024, 768)
 
@@ -123,3 +123,14 @@ def test_read_only_database_is_copied_as_a_normal_file(prefix, builder, win_bin,
     assert copy.stat().st_size == database.stat().st_size
     assert copy.stat().st_mode & 0o200, "the copy is writable"
     holder.kill()
+
+
+def test_without_manifest_the_update_switch_shows_the_box_without_an_owner(prefix, ui, win_bin, tmp_path):
+    exe = engine_only(win_bin, tmp_path / "bare")
+    engine = prefix.start(exe, ["/update"])
+    box = ui.wait_window(title="^Quillon Wizard$", cls="#32770", timeout=60)
+    assert box["owner"] == 0
+    assert "For internal use only" in [c["text"] for c in ui.windows(root=box["hwnd"], all=True)]
+    assert [w for w in ui.windows() if w["class"] in ("TSetupInit", "TSetupSplash")] == []
+    ui.click(ui.control(box["hwnd"], cls="Button", text="OK")["hwnd"])
+    assert engine.wait(timeout=60).exit_code == 13
