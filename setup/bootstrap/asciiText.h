@@ -7,18 +7,24 @@
 
 namespace quillon {
 
-inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-inline char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline char asciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 inline std::string asciiLowered(std::string_view text) {
     std::string out(text);
-    for (auto& c : out) c = asciiLower(c);
+    for (auto& c : out)
+        c = asciiLower(c);
     return out;
 }
 
 inline std::string asciiUppered(std::string_view text) {
     std::string out(text);
-    for (auto& c : out) c = asciiUpper(c);
+    for (auto& c : out)
+        c = asciiUpper(c);
     return out;
 }
 

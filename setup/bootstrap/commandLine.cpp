@@ -14,7 +14,8 @@ bool isSwitch(std::string_view argument, std::string_view name) {
 
 // The first argument that contains one of the markers anywhere, lower-cased, minus its first three
 // characters, wherever the marker stood.
-std::string valueSwitch(const std::vector<std::string>& arguments, std::initializer_list<std::string_view> markers) {
+std::string valueSwitch(const std::vector<std::string>& arguments,
+                        std::initializer_list<std::string_view> markers) {
     for (const auto& argument : arguments) {
         std::string lowered = asciiLowered(argument);
         for (auto marker : markers)
@@ -29,7 +30,8 @@ std::vector<std::string> splitCommandLine(std::string_view raw) {
     std::vector<std::string> arguments;
     size_t i = 0;
     auto skipBlanks = [&] {
-        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '\t')) ++i;
+        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '\t'))
+            ++i;
     };
     skipBlanks();
     // The program name: quotes group, and backslashes are plain characters.
@@ -37,8 +39,10 @@ std::vector<std::string> splitCommandLine(std::string_view raw) {
         std::string name;
         bool quoted = false;
         for (; i < raw.size() && (quoted || (raw[i] != ' ' && raw[i] != '\t')); ++i) {
-            if (raw[i] == '"') quoted = !quoted;
-            else name += raw[i];
+            if (raw[i] == '"')
+                quoted = !quoted;
+            else
+                name += raw[i];
         }
         arguments.push_back(std::move(name));
     }
@@ -52,7 +56,8 @@ std::vector<std::string> splitCommandLine(std::string_view raw) {
             if (!quoted && (c == ' ' || c == '\t')) break;
             if (c == '\\') {
                 size_t slashes = 0;
-                while (i < raw.size() && raw[i] == '\\') ++slashes, ++i;
+                while (i < raw.size() && raw[i] == '\\')
+                    ++slashes, ++i;
                 if (i < raw.size() && raw[i] == '"') {
                     argument.append(slashes / 2, '\\');
                     if (slashes % 2) {
@@ -87,7 +92,7 @@ std::string commandLineRest(std::string_view raw) {
     if (!raw.empty() && raw[0] == '"') {
         size_t close = raw.find('"', 1);
         if (close == std::string_view::npos) return {};
-        size_t start = close + 2;  // the closing quote and the blank after it
+        size_t start = close + 2; // the closing quote and the blank after it
         return start < raw.size() ? std::string(raw.substr(start)) : std::string();
     }
     size_t blank = raw.find(' ');
@@ -103,7 +108,8 @@ EngineCommandLine parseEngineCommandLine(const std::vector<std::string>& argumen
         if (!argument.empty() && argument[0] != '/' && argument[0] != '-') {
             size_t equals = argument.find('=');
             if (equals != std::string::npos)
-                line.overrides.emplace_back(asciiUppered(argument.substr(0, equals)), argument.substr(equals + 1));
+                line.overrides.emplace_back(asciiUppered(argument.substr(0, equals)),
+                                            argument.substr(equals + 1));
         }
     }
     line.groupPolicyPath = valueSwitch(arguments, {"/g="});

@@ -10,14 +10,14 @@
 namespace quillon {
 
 struct EngineCommandLine {
-    bool silent = false;             // "s" or "qn"
-    bool noStartupWindows = false;   // "update" or "updatesetup"
-    std::string groupPolicyPath;     // "/g="
-    std::string launcherPath;        // "/m="
-    std::string logPath;             // "/l=" or "-l="
-    std::string sourcePath;          // "/p=" or "-p="
-    std::vector<std::pair<std::string, std::string>> overrides;  // NAME upper-cased, VALUE as given
-    std::string rest;                // the raw command line without the program name
+    bool silent = false;                                        // "s" or "qn"
+    bool noStartupWindows = false;                              // "update" or "updatesetup"
+    std::string groupPolicyPath;                                // "/g="
+    std::string launcherPath;                                   // "/m="
+    std::string logPath;                                        // "/l=" or "-l="
+    std::string sourcePath;                                     // "/p=" or "-p="
+    std::vector<std::pair<std::string, std::string>> overrides; // NAME upper-cased, VALUE as given
+    std::string rest; // the raw command line without the program name
 };
 
 // Splits a raw command line by the standard Windows rules (blanks separate, double quotes group,

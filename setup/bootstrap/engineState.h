@@ -21,7 +21,7 @@ struct EngineState {
     std::string resourcePath;  // exe folder + exe name + ".res"
 
     bool silent = false;
-    bool noStartupWindows = false;  // "update" or "updatesetup"
+    bool noStartupWindows = false; // "update" or "updatesetup"
     std::string logPath;
     std::string groupPolicyPath;
     std::string launcherPath;
@@ -29,15 +29,15 @@ struct EngineState {
     std::string commandLineRest;
     std::vector<std::pair<std::string, std::string>> overrides;
 
-    std::string mediaFolder;          // where the setup's media are looked for now
-    std::string originalMediaFolder;  // the media folder as first set
+    std::string mediaFolder;         // where the setup's media are looked for now
+    std::string originalMediaFolder; // the media folder as first set
 
     // The manifest's lists and values; the parameter stores handed to the interpreter start with the
     // manifest's own store.
     std::unique_ptr<SetupManifest> manifest;
     std::vector<StringList*> parameterStores;
 
-    HWND preparingWindow = nullptr;  // owner of start-up message boxes while it exists
+    HWND preparingWindow = nullptr; // owner of start-up message boxes while it exists
     int exitCode = 0;
 
     bool startupWindowsWanted() const { return !silent && !noStartupWindows; }

@@ -12,7 +12,8 @@ namespace {
 
 // Lines 91 to 111 of a block carry no text of the engine's and are skipped.
 constexpr std::pair<int, const char*> Defaults[] = {
-    {1, "Please install the common controls update from Microsoft before attempting to install this product."},
+    {1,
+     "Please install the common controls update from Microsoft before attempting to install this product."},
     {2, "Setup resource not found"},
     {3, "Setup resource decompression failure"},
     {4, "Setup database not found"},
@@ -41,7 +42,8 @@ constexpr std::pair<int, const char*> Defaults[] = {
     {27, " Proxy Information (optional) "},
     {28, "Proxy &Server:"},
     {29, "Proxy &Port:"},
-    {30, "If you choose No, setup will exit. However, you will be able to resume your download from where it left off when you re-run setup."},
+    {30, "If you choose No, setup will exit. However, you will be able to resume your download from where it "
+         "left off when you re-run setup."},
     {31, "&Yes"},
     {32, "&No"},
     {33, "Retry Extraction?"},
@@ -60,11 +62,13 @@ constexpr std::pair<int, const char*> Defaults[] = {
     {46, "Message"},
     {47, "Files in Use"},
     {48, "Out of Disk Space"},
-    {49, "Downloading of installation data from the web has failed. Please make sure you are connected to the Internet."},
+    {49, "Downloading of installation data from the web has failed. Please make sure you are connected to "
+         "the Internet."},
     {50, "Would you like to:"},
     {51, "Try to &resume the broken download?"},
     {52, "Download a &new copy of the data instead?"},
-    {53, "If you choose Cancel, setup will exit. However, you will be able to resume your download from where it left off when you re-run setup."},
+    {53, "If you choose Cancel, setup will exit. However, you will be able to resume your download from "
+         "where it left off when you re-run setup."},
     {54, ""},
     {55, "Locating resource"},
     {56, "Connecting to"},
@@ -99,7 +103,8 @@ constexpr std::pair<int, const char*> Defaults[] = {
     {85, "Unrecognized download data"},
     {86, "Detecting proxy information"},
     {87, "Accept ranges"},
-    {88, "A previously executed setup still has pending operations on the system. Please restart your computer before attempting to install this product."},
+    {88, "A previously executed setup still has pending operations on the system. Please restart your "
+         "computer before attempting to install this product."},
     {89, "Select Setup Language"},
     {90, "Please select the language to use during the installation:"},
     {112, "Unable to play Flash movie"},
@@ -108,14 +113,18 @@ constexpr std::pair<int, const char*> Defaults[] = {
     {115, "Entire feature will be &unavailable"},
 };
 
-bool isEngineTextLine(int id) { return (id >= 1 && id <= 90) || (id >= 112 && id <= EngineTextBlockLines); }
+bool isEngineTextLine(int id) {
+    return (id >= 1 && id <= 90) || (id >= 112 && id <= EngineTextBlockLines);
+}
 
 struct TextTable {
     std::array<std::string, EngineTextBlockLines + 1> texts;
     TextTable() { reset(); }
     void reset() {
-        for (auto& t : texts) t.clear();
-        for (auto& [id, text] : Defaults) texts[id] = text;
+        for (auto& t : texts)
+            t.clear();
+        for (auto& [id, text] : Defaults)
+            texts[id] = text;
     }
 };
 
@@ -139,7 +148,9 @@ const std::string& engineText(int id) {
     return isEngineTextLine(id) ? table().texts[id] : none;
 }
 
-void resetEngineTexts() { table().reset(); }
+void resetEngineTexts() {
+    table().reset();
+}
 
 void applyLanguageFile(std::string_view contents, std::string_view userLanguage) {
     TextLines lines(contents);

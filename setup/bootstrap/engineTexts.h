@@ -26,7 +26,9 @@ inline constexpr int EngineTextBlockLines = 115;
 
 // The text of line `id` (1 to 115) as currently in effect; lines without a text give "".
 const std::string& engineText(int id);
-inline const std::string& engineText(EngineText id) { return engineText(static_cast<int>(id)); }
+inline const std::string& engineText(EngineText id) {
+    return engineText(static_cast<int>(id));
+}
 
 // Back to the built-in defaults (for tests and a fresh start).
 void resetEngineTexts();

@@ -157,7 +157,8 @@ void loadDialogs(StartupWindows& windows) {
     }
     initDialogRuntime(e.supportFolder);
     for (size_t position : dialogs) {
-        loadDialog(std::to_string(position), e.supportFolder + firstParameter(*e.manifest, position) + ".dfm");
+        loadDialog(std::to_string(position),
+                   e.supportFolder + firstParameter(*e.manifest, position) + ".dfm");
         if (windows.preparing) {
             windows.preparing->stepProgress();
             windows.repaint();
@@ -194,8 +195,8 @@ int runEngine() {
         windows.close();
         trace("  </SetupSplash>");
         trace("  <RunScript>");
-        runScript({e.manifest->commands, e.manifest->keys, e.manifest->disabledFlags, e.manifest->mediaFolders,
-                   e.parameterStores, e.setupDatabasePath()});
+        runScript({e.manifest->commands, e.manifest->keys, e.manifest->disabledFlags,
+                   e.manifest->mediaFolders, e.parameterStores, e.setupDatabasePath()});
         trace("  </RunScript>");
         trace("  <Free>");
         e.parameterStores.clear();
@@ -217,4 +218,6 @@ int runEngine() {
 
 } // namespace quillon
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { ExitProcess(static_cast<UINT>(quillon::runEngine())); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    ExitProcess(static_cast<UINT>(quillon::runEngine()));
+}

@@ -8,7 +8,7 @@ namespace quillon {
 namespace {
 
 class FieldReader {
-public:
+  public:
     explicit FieldReader(std::string_view data) : lines_(data) {}
 
     std::string line() {
@@ -32,7 +32,7 @@ public:
 
     bool complete() const { return complete_; }
 
-private:
+  private:
     TextLines lines_;
     bool complete_ = true;
 };
@@ -40,7 +40,8 @@ private:
 void appendList(std::string& out, const StringList& items, const char* field) {
     for (const auto& item : items) {
         if (item == "$")
-            throw ManifestError(std::string("a list item of ") + field + " is exactly \"$\", which would end the list");
+            throw ManifestError(std::string("a list item of ") + field +
+                                " is exactly \"$\", which would end the list");
         if (item.find_first_of("\r\n") != std::string::npos)
             throw ManifestError(std::string("an item of ") + field + " holds a line break");
         out += item;
@@ -60,12 +61,14 @@ void appendLine(std::string& out, const std::string& value, const char* field) {
 
 int SetupManifest::buildKind() const {
     size_t i = 0;
-    while (i < buildKindLine.size() && (buildKindLine[i] == ' ' || buildKindLine[i] == '\t')) ++i;
+    while (i < buildKindLine.size() && (buildKindLine[i] == ' ' || buildKindLine[i] == '\t'))
+        ++i;
     bool negative = false;
     if (i < buildKindLine.size() && (buildKindLine[i] == '-' || buildKindLine[i] == '+'))
         negative = buildKindLine[i++] == '-';
     long long value = 0;
-    while (i < buildKindLine.size() && buildKindLine[i] >= '0' && buildKindLine[i] <= '9' && value < 1000000000)
+    while (i < buildKindLine.size() && buildKindLine[i] >= '0' && buildKindLine[i] <= '9' &&
+           value < 1000000000)
         value = value * 10 + (buildKindLine[i++] - '0');
     return static_cast<int>(negative ? -value : value);
 }

@@ -13,29 +13,29 @@ namespace quillon {
 using StringList = std::vector<std::string>;
 
 struct SetupManifest {
-    StringList commands;        // 1: one command name per command
-    StringList keys;            // 2: one key per command
-    StringList parameterStore;  // 3: each key line followed by that command's parameters
-    StringList disabledFlags;   // 4: "C" marks a disabled command
-    std::string productCode;    // 5
-    std::string title;          // 6
-    StringList pluginCommands;  // 7
-    std::string publisher;      // 8
-    std::string contact;        // 9
-    std::string helpLink;       // 10
-    std::string updateLink;     // 11
-    std::string comments;       // 12
-    std::string version;        // 13
-    StringList webMedia;        // 14: pairs (block name, value)
-    StringList mediaFolders;    // 15: one relative folder per command
-    std::string buildKindLine = "1";  // 16: read as a number from the start of the line
-    StringList componentSizes;  // 17: pairs (component name, size)
-    std::string revisionCode;   // 18
-    StringList mediaFiles;      // 19: triples (media name, file path, folder path)
-    std::string askForLanguage; // 20: "TRUE" asks at start
-    std::string defaultLanguage;// 21
-    StringList commandHeaders;  // 22: pairs (header code, zero-based command position)
-    StringList buildSettings;   // 23: pairs (NAME, VALUE)
+    StringList commands;             // 1: one command name per command
+    StringList keys;                 // 2: one key per command
+    StringList parameterStore;       // 3: each key line followed by that command's parameters
+    StringList disabledFlags;        // 4: "C" marks a disabled command
+    std::string productCode;         // 5
+    std::string title;               // 6
+    StringList pluginCommands;       // 7
+    std::string publisher;           // 8
+    std::string contact;             // 9
+    std::string helpLink;            // 10
+    std::string updateLink;          // 11
+    std::string comments;            // 12
+    std::string version;             // 13
+    StringList webMedia;             // 14: pairs (block name, value)
+    StringList mediaFolders;         // 15: one relative folder per command
+    std::string buildKindLine = "1"; // 16: read as a number from the start of the line
+    StringList componentSizes;       // 17: pairs (component name, size)
+    std::string revisionCode;        // 18
+    StringList mediaFiles;           // 19: triples (media name, file path, folder path)
+    std::string askForLanguage;      // 20: "TRUE" asks at start
+    std::string defaultLanguage;     // 21
+    StringList commandHeaders;       // 22: pairs (header code, zero-based command position)
+    StringList buildSettings;        // 23: pairs (NAME, VALUE)
 
     int buildKind() const;
 };
@@ -58,7 +58,7 @@ struct ManifestReadResult {
 ManifestReadResult readSetupManifest(std::string_view data, ManifestReadOptions options = {});
 
 class ManifestError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

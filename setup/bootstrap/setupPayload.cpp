@@ -58,7 +58,8 @@ void extractSetupResource() {
         throw StartupExit(ExitNoSetupResource, engineText(EngineText::SetupResourceNotFound));
     std::string error;
     if (!SevenZipExtract(e.resourcePath, "", e.supportFolder, true, true, error))
-        throw StartupExit(ExitResourceDecompression, engineText(EngineText::SetupResourceDecompressionFailure));
+        throw StartupExit(ExitResourceDecompression,
+                          engineText(EngineText::SetupResourceDecompressionFailure));
     trace("    </ExtractArchive>");
 }
 

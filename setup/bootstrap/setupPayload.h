@@ -10,11 +10,12 @@ namespace quillon {
 // A start-up failure that ends the engine at once with its own exit code and message, without the
 // clean-up of a normal end.
 class StartupExit : public std::runtime_error {
-public:
-    StartupExit(int exitCode, const std::string& message) : std::runtime_error(message), exitCode_(exitCode) {}
+  public:
+    StartupExit(int exitCode, const std::string& message)
+        : std::runtime_error(message), exitCode_(exitCode) {}
     int exitCode() const { return exitCode_; }
 
-private:
+  private:
     int exitCode_;
 };
 

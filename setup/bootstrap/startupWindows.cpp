@@ -21,7 +21,8 @@ void centreStartupWindow(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
     int width = r.right - r.left, height = r.bottom - r.top;
-    int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+        top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -34,8 +35,9 @@ HFONT startupFont() {
         HDC screen = GetDC(nullptr);
         int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
         ReleaseDC(nullptr, screen);
-        return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
+        return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
     }();
     return font;
 }

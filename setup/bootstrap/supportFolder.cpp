@@ -14,9 +14,11 @@ std::string chooseSupportFolder(const std::string& tempFolder) {
 
 void deleteSupportFolder(const std::string& folder) {
     if (folder.empty() || !folderExists(folder)) return;
-    for (int pass = 0; pass < 3; ++pass) deleteFolderContents(folder);
+    for (int pass = 0; pass < 3; ++pass)
+        deleteFolderContents(folder);
     std::string path = folder;
-    while (!path.empty() && path.back() == '\\') path.pop_back();
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(path.c_str());
 }

@@ -9,7 +9,7 @@
 namespace quillon {
 
 class TextLines {
-public:
+  public:
     explicit TextLines(std::string_view data) : data_(data) {}
 
     bool atEnd() const { return pos_ >= data_.size(); }
@@ -18,14 +18,15 @@ public:
     std::optional<std::string> next() {
         if (atEnd()) return std::nullopt;
         size_t start = pos_;
-        while (pos_ < data_.size() && data_[pos_] != '\r' && data_[pos_] != '\n') ++pos_;
+        while (pos_ < data_.size() && data_[pos_] != '\r' && data_[pos_] != '\n')
+            ++pos_;
         std::string line(data_.substr(start, pos_ - start));
         if (pos_ < data_.size() && data_[pos_] == '\r') ++pos_;
         if (pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
         return line;
     }
 
-private:
+  private:
     std::string_view data_;
     size_t pos_ = 0;
 };

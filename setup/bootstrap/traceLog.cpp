@@ -54,6 +54,8 @@ void writeTraceLine(const std::string& path, const std::string& line) {
     WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-void trace(const std::string& line) { writeTraceLine(engine().logPath, line); }
+void trace(const std::string& line) {
+    writeTraceLine(engine().logPath, line);
+}
 
 } // namespace quillon

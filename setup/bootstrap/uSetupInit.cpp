@@ -18,8 +18,8 @@ bool isXpOrLater() {
 }
 
 HWND createControl(HWND parent, const char* cls, DWORD style, int id, int x, int y, int w, int h) {
-    HWND control = CreateWindowExA(0, cls, "", WS_CHILD | style, x, y, w, h, parent, reinterpret_cast<HMENU>(id),
-                                   GetModuleHandleA(nullptr), nullptr);
+    HWND control = CreateWindowExA(0, cls, "", WS_CHILD | style, x, y, w, h, parent,
+                                   reinterpret_cast<HMENU>(id), GetModuleHandleA(nullptr), nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(startupFont()), FALSE);
     return control;
 }
@@ -40,8 +40,10 @@ TSetupInit::TSetupInit() {
 
     label_ = createControl(window_, "STATIC", WS_VISIBLE | SS_LEFT, Label1, 56, 16, 297, 33);
     bool newer = isXpOrLater();
-    HWND image1 = createControl(window_, "STATIC", SS_ICON | (newer ? WS_VISIBLE : 0), Image1, 16, 16, 32, 32);
-    HWND image2 = createControl(window_, "STATIC", SS_ICON | (newer ? 0 : WS_VISIBLE), Image2, 16, 16, 32, 32);
+    HWND image1 =
+        createControl(window_, "STATIC", SS_ICON | (newer ? WS_VISIBLE : 0), Image1, 16, 16, 32, 32);
+    HWND image2 =
+        createControl(window_, "STATIC", SS_ICON | (newer ? 0 : WS_VISIBLE), Image2, 16, 16, 32, 32);
     SendMessageA(image1, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_INFORMATION)), 0);
     SendMessageA(image2, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_WINLOGO)), 0);
     progress_ = createControl(window_, PROGRESS_CLASSA, WS_VISIBLE, ProgressBar, 16, 56, 337, 17);
@@ -55,7 +57,9 @@ void TSetupInit::moveTo(int left, int top) {
     SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TSetupInit::centreOnScreen() { centreStartupWindow(window_); }
+void TSetupInit::centreOnScreen() {
+    centreStartupWindow(window_);
+}
 
 void TSetupInit::show() {
     SetWindowTextA(window_, engineText(EngineText::WizardCaption).c_str());
@@ -63,16 +67,24 @@ void TSetupInit::show() {
     ShowWindow(window_, SW_SHOWNOACTIVATE);
 }
 
-void TSetupInit::repaint() { repaintStartupWindow(window_); }
-void TSetupInit::hide() { ShowWindow(window_, SW_HIDE); }
+void TSetupInit::repaint() {
+    repaintStartupWindow(window_);
+}
+void TSetupInit::hide() {
+    ShowWindow(window_, SW_HIDE);
+}
 
 void TSetupInit::setProgressRange(int minimum, int maximum) {
     SendMessageA(progress_, PBM_SETRANGE32, minimum, maximum);
 }
 
-void TSetupInit::setProgressPosition(int position) { SendMessageA(progress_, PBM_SETPOS, position, 0); }
+void TSetupInit::setProgressPosition(int position) {
+    SendMessageA(progress_, PBM_SETPOS, position, 0);
+}
 
-void TSetupInit::stepProgress() { SendMessageA(progress_, PBM_DELTAPOS, 1, 0); }
+void TSetupInit::stepProgress() {
+    SendMessageA(progress_, PBM_DELTAPOS, 1, 0);
+}
 
 RECT TSetupInit::bounds() const {
     RECT r{};

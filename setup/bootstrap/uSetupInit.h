@@ -7,7 +7,7 @@
 namespace quillon {
 
 class TSetupInit {
-public:
+  public:
     // Control ids, in the order the window lays them out.
     enum ControlId { Label1 = 1, Image1 = 2, Image2 = 3, ProgressBar = 4 };
     static constexpr int ClientWidth = 369, ClientHeight = 89;
@@ -29,7 +29,7 @@ public:
     RECT bounds() const;
     HWND handle() const { return window_; }
 
-private:
+  private:
     HWND window_ = nullptr;
     HWND label_ = nullptr;
     HWND progress_ = nullptr;

@@ -20,7 +20,8 @@ TSetupSplash::~TSetupSplash() {
 }
 
 bool TSetupSplash::loadPicture(const std::string& path) {
-    HBITMAP picture = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    HBITMAP picture =
+        static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     if (!picture) return false;
     if (picture_) DeleteObject(picture_);
     picture_ = picture;
@@ -28,15 +29,26 @@ bool TSetupSplash::loadPicture(const std::string& path) {
     BITMAP info{};
     GetObjectA(picture_, sizeof(info), &info);
     SetWindowPos(image_, nullptr, 0, 0, info.bmWidth, info.bmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(window_, nullptr, 0, 0, info.bmWidth, info.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_, nullptr, 0, 0, info.bmWidth, info.bmHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
 }
 
-void TSetupSplash::centreOnScreen() { centreStartupWindow(window_); }
-void TSetupSplash::show() { ShowWindow(window_, SW_SHOWNOACTIVATE); }
-void TSetupSplash::repaint() { repaintStartupWindow(window_); }
-void TSetupSplash::hide() { ShowWindow(window_, SW_HIDE); }
-bool TSetupSplash::visible() const { return IsWindowVisible(window_); }
+void TSetupSplash::centreOnScreen() {
+    centreStartupWindow(window_);
+}
+void TSetupSplash::show() {
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+}
+void TSetupSplash::repaint() {
+    repaintStartupWindow(window_);
+}
+void TSetupSplash::hide() {
+    ShowWindow(window_, SW_HIDE);
+}
+bool TSetupSplash::visible() const {
+    return IsWindowVisible(window_);
+}
 
 RECT TSetupSplash::bounds() const {
     RECT r{};

@@ -8,7 +8,7 @@
 namespace quillon {
 
 class TSetupSplash {
-public:
+  public:
     TSetupSplash();
     ~TSetupSplash();
     TSetupSplash(const TSetupSplash&) = delete;
@@ -24,7 +24,7 @@ public:
     RECT bounds() const;
     HWND handle() const { return window_; }
 
-private:
+  private:
     HWND window_ = nullptr;
     HWND image_ = nullptr;
     HBITMAP picture_ = nullptr;

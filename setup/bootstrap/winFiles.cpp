@@ -12,7 +12,8 @@ std::string systemMessage(DWORD code) {
                                   nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
     std::string text = length ? std::string(buffer, length) : "error " + std::to_string(code);
     if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
     return text;
 }
 
@@ -34,11 +35,14 @@ bool folderExists(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool pathExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void createFolderTree(const std::string& folder) {
     std::string path = folder;
-    while (!path.empty() && path.back() == '\\') path.pop_back();
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
     if (path.empty() || folderExists(path)) return;
     size_t cut = path.find_last_of('\\');
     // Stop at a drive root ("C:") or a share root, which cannot be created.
@@ -56,24 +60,29 @@ uint64_t fileSize(const std::string& path) {
 }
 
 std::string readFileRange(const std::string& path, uint64_t offset, uint64_t size) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) throw WindowsError("Cannot open " + path, GetLastError());
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) throw WindowsError("Cannot read " + path, GetLastError());
+    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN))
+        throw WindowsError("Cannot read " + path, GetLastError());
     std::string data;
     std::vector<char> buffer(64 * 1024);
     while (data.size() < size) {
         DWORD want = static_cast<DWORD>(std::min<uint64_t>(buffer.size(), size - data.size())), got = 0;
-        if (!ReadFile(file.get(), buffer.data(), want, &got, nullptr)) throw WindowsError("Cannot read " + path, GetLastError());
+        if (!ReadFile(file.get(), buffer.data(), want, &got, nullptr))
+            throw WindowsError("Cannot read " + path, GetLastError());
         if (got == 0) break;
         data.append(buffer.data(), got);
     }
     return data;
 }
 
-std::string readWholeFile(const std::string& path) { return readFileRange(path, 0, fileSize(path)); }
+std::string readWholeFile(const std::string& path) {
+    return readFileRange(path, 0, fileSize(path));
+}
 
 void deleteFolderContents(const std::string& folder) {
     std::string base = withBackslash(folder);

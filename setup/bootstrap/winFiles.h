@@ -10,11 +10,11 @@ namespace quillon {
 
 // A failed Windows call, with the system's message for the error code.
 class WindowsError : public std::runtime_error {
-public:
+  public:
     WindowsError(const std::string& what, DWORD code);
     DWORD code() const { return code_; }
 
-private:
+  private:
     DWORD code_;
 };
 
@@ -23,9 +23,9 @@ std::string systemMessage(DWORD code);
 // Appends a backslash unless the text already ends with one.
 std::string withBackslash(std::string folder);
 
-bool fileExists(const std::string& path);    // an existing file, not a folder
+bool fileExists(const std::string& path); // an existing file, not a folder
 bool folderExists(const std::string& path);
-bool pathExists(const std::string& path);    // a file or a folder
+bool pathExists(const std::string& path); // a file or a folder
 
 // Creates the folder and any missing parents; throws WindowsError when that is impossible.
 void createFolderTree(const std::string& folder);
@@ -41,7 +41,7 @@ void deleteFolderContents(const std::string& folder);
 std::string modulePath(HMODULE module);
 
 class FileHandle {
-public:
+  public:
     explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
     FileHandle(FileHandle&& other) noexcept : handle_(other.release()) {}
     FileHandle& operator=(FileHandle&& other) noexcept {
@@ -64,7 +64,7 @@ public:
         handle_ = handle;
     }
 
-private:
+  private:
     HANDLE handle_;
 };
 

@@ -30,19 +30,27 @@ int QOV_API defaultPassword(char* buffer) {
     return 1;
 }
 
-int QOV_API defaultProgress(const char*, uint32_t, uint32_t, uint32_t, uint32_t) { return 1; }
-int QOV_API defaultSecond(uint32_t, uint32_t) { return 1; }
-int QOV_API defaultOverwrite(const char*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                             uint32_t, uint32_t) {
+int QOV_API defaultProgress(const char*, uint32_t, uint32_t, uint32_t, uint32_t) {
+    return 1;
+}
+int QOV_API defaultSecond(uint32_t, uint32_t) {
+    return 1;
+}
+int QOV_API defaultOverwrite(const char*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                             uint32_t, uint32_t, uint32_t) {
     return overwriteAnswer ? QovOverwrite : QovKeepExisting;
 }
 
 std::string listFailureText(int32_t code) {
     switch (code) {
-    case QovArchiveNotFound: return "The archive file was not found";
-    case QovIllegalWildcardPath: return "Illegal path used in a wildcard expression";
-    case QovCannotOpen: return "The archive cannot be opened: unsupported archive or incorrect password";
-    default: return "General failure opening archive";
+    case QovArchiveNotFound:
+        return "The archive file was not found";
+    case QovIllegalWildcardPath:
+        return "Illegal path used in a wildcard expression";
+    case QovCannotOpen:
+        return "The archive cannot be opened: unsupported archive or incorrect password";
+    default:
+        return "General failure opening archive";
     }
 }
 
@@ -59,8 +67,8 @@ bool SevenZipList(const std::string& archive, const std::string& password, std::
         }
         QovListEntry* entries = nullptr;
         uint32_t count = 0;
-        void* listing =
-            OpenListArchive(archive.c_str(), 0, passwordCallback, 0, 0, 0, password.c_str(), &entries, &count);
+        void* listing = OpenListArchive(archive.c_str(), 0, passwordCallback, 0, 0, 0, password.c_str(),
+                                        &entries, &count);
         if (!listing) {
             errorText = listFailureText(GetLastArchiveError(0));
             return false;
@@ -106,9 +114,10 @@ bool SevenZipExtract(const std::string& archive, const std::string& password, co
             rememberPassword(password);
             callbacks.password = defaultPassword;
         }
-        int ok = ExtractArchive(archive.c_str(), 1, destination.c_str(), &targets,
-                                optionFlag ? QovRestoreAttributes : QovPlainFiles, password.c_str(), callbacks.password,
-                                callbacks.progress, callbacks.second, callbacks.overwrite);
+        int ok =
+            ExtractArchive(archive.c_str(), 1, destination.c_str(), &targets,
+                           optionFlag ? QovRestoreAttributes : QovPlainFiles, password.c_str(),
+                           callbacks.password, callbacks.progress, callbacks.second, callbacks.overwrite);
         if (!ok) {
             errorText = "#" + std::to_string(GetLastArchiveError(0));
             return false;

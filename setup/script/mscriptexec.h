@@ -14,7 +14,7 @@ struct ScriptLists {
     const StringList& disabledFlags;
     const StringList& mediaFolders;
     const std::vector<StringList*>& parameterStores;
-    std::string setupDatabasePath;  // support folder + exe name + ".msi"
+    std::string setupDatabasePath; // support folder + exe name + ".msi"
 };
 
 // Returns when the script has ended; sets the engine's exit code as the script leaves it.

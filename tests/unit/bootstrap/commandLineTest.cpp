@@ -27,7 +27,8 @@ TEST(CommandLine, SplitsByTheWindowsRules) {
         {"setup.exe a\\\\b \"\"", {"setup.exe", "a\\\\b", ""}},
         {"setup.exe \"say \"\"hi\"\"\"", {"setup.exe", "say \"hi\""}},
     };
-    for (const auto& c : cases) EXPECT_EQ(splitCommandLine(c.raw), c.arguments) << c.raw;
+    for (const auto& c : cases)
+        EXPECT_EQ(splitCommandLine(c.raw), c.arguments) << c.raw;
 }
 
 TEST(CommandLine, SilentOnlyForTheWholeSwitch) {
@@ -35,9 +36,9 @@ TEST(CommandLine, SilentOnlyForTheWholeSwitch) {
         const char* raw;
         bool silent, noWindows;
     } cases[] = {
-        {"setup.exe /S", true, false},       {"setup.exe -QN", true, false},
-        {"setup.exe /qn", true, false},      {"setup.exe /silent", false, false},
-        {"setup.exe s", false, false},       {"setup.exe /update", false, true},
+        {"setup.exe /S", true, false},           {"setup.exe -QN", true, false},
+        {"setup.exe /qn", true, false},          {"setup.exe /silent", false, false},
+        {"setup.exe s", false, false},           {"setup.exe /update", false, true},
         {"setup.exe -UpdateSetup", false, true}, {"setup.exe /updates", false, false},
     };
     for (const auto& c : cases) {
@@ -55,7 +56,8 @@ TEST(CommandLine, ValueSwitchesDropTheFirstThreeCharactersOfTheLoweredArgument) 
         {"setup.exe /l=C:\\Log.txt", "c:\\log.txt", "", "", ""},
         {"setup.exe x/l=C:\\Log.txt", "=c:\\log.txt", "", "", ""},
         {"setup.exe -L=D:\\A.LOG /L=ignored", "d:\\a.log", "", "", ""},
-        {"setup.exe /G=\\\\Srv\\Policy /M=C:\\Run.EXE -p=E:\\Media", "", "\\\\srv\\policy", "c:\\run.exe", "e:\\media"},
+        {"setup.exe /G=\\\\Srv\\Policy /M=C:\\Run.EXE -p=E:\\Media", "", "\\\\srv\\policy", "c:\\run.exe",
+         "e:\\media"},
         {"setup.exe -g=not-a-group-switch", "", "", "", ""},
         {"setup.exe /l=", "", "", "", ""},
     };
@@ -87,5 +89,6 @@ TEST(CommandLine, RestDropsTheProgramName) {
         {"C:\\setup.exe", ""},
         {"\"unterminated", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(commandLineRest(c.raw), c.rest) << c.raw;
+    for (const auto& c : cases)
+        EXPECT_EQ(commandLineRest(c.raw), c.rest) << c.raw;
 }

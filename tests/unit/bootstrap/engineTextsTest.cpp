@@ -10,12 +10,13 @@ namespace {
 // A block of 115 lines where line i reads prefix + i.
 std::string block(const std::string& prefix, int lines = EngineTextBlockLines) {
     std::string text;
-    for (int i = 1; i <= lines; ++i) text += prefix + std::to_string(i) + "\r\n";
+    for (int i = 1; i <= lines; ++i)
+        text += prefix + std::to_string(i) + "\r\n";
     return text;
 }
 
 class EngineTexts : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { resetEngineTexts(); }
 };
 
@@ -27,7 +28,7 @@ TEST_F(EngineTexts, DefaultsCarryTheProductName) {
               "Quillon is preparing the Quillon Wizard which will install this application. Please wait.");
     EXPECT_EQ(engineText(EngineText::RuntimeErrorInInstall), "Runtime error in install: ");
     EXPECT_EQ(engineText(54), "");
-    EXPECT_EQ(engineText(100), "");  // lines 91 to 111 carry no text
+    EXPECT_EQ(engineText(100), ""); // lines 91 to 111 carry no text
     EXPECT_EQ(engineText(115), "Entire feature will be &unavailable");
 }
 
