@@ -1,0 +1,1 @@
+quillon_fuzz_target(evaluatorFuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/evaluatorFuzz.cpp LIBS setupcore)
