@@ -100,6 +100,13 @@ class Parser {
     std::string_view text_;
 };
 
+// Parsing consumes as it goes, so a malformed tail (an unquoted second operand, a trailing "and") can
+// be eaten whole and leave nothing over; only an expression of nothing but blanks and parentheses
+// is without value, anything else that fails is an error.
+bool isEmptyExpression(std::string_view expression) {
+    return expression.find_first_not_of(" ()") == std::string_view::npos;
+}
+
 } // namespace
 
 std::optional<std::string> evaluationOutcome(std::string_view expression) {
@@ -109,7 +116,8 @@ std::optional<std::string> evaluationOutcome(std::string_view expression) {
     if (!parser.rest().empty()) return "ERROR";
     if (result == True) return "TRUE";
     if (result == False) return "FALSE";
-    return std::nullopt;
+    if (isEmptyExpression(expression)) return std::nullopt;
+    return "ERROR";
 }
 
 std::string evaluateExpression(std::string_view expression) {
