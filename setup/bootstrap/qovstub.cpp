@@ -11,6 +11,7 @@
 #include "bootstrap/winFiles.h"
 #include "dialogs/uDlgAPI.h"
 #include "script/mscriptexec.h"
+#include "script/scriptModel.h"
 
 #include <windows.h>
 
@@ -128,28 +129,15 @@ struct StartupWindows {
     }
 };
 
-std::vector<size_t> enabledDialogCommands(const SetupManifest& m) {
-    std::vector<size_t> positions;
-    for (size_t i = 0; i < m.commands.size(); ++i) {
-        bool disabled = i < m.disabledFlags.size() && m.disabledFlags[i] == "C";
-        if (m.commands[i] == DisplayDialog && !disabled) positions.push_back(i);
-    }
-    return positions;
-}
-
-// Parameter 1 of a command: the line after its key in the parameter store.
-std::string firstParameter(const SetupManifest& m, size_t command) {
-    if (command >= m.keys.size()) return {};
-    const StringList& store = m.parameterStore;
-    for (size_t i = 0; i + 1 < store.size(); ++i)
-        if (store[i] == m.keys[command]) return store[i + 1];
-    return {};
-}
-
 void loadDialogs(StartupWindows& windows) {
     EngineState& e = engine();
     trace("    <Dialogs>");
-    std::vector<size_t> dialogs = enabledDialogCommands(*e.manifest);
+    const SetupManifest& m = *e.manifest;
+    ScriptModel script(m.commands, m.keys, m.disabledFlags, m.mediaFolders,
+                       {e.parameterStores.begin(), e.parameterStores.end()});
+    std::vector<size_t> dialogs;
+    for (size_t i = 0; i < script.size(); ++i)
+        if (script.name(i) == DisplayDialog && !script.disabled(i)) dialogs.push_back(i);
     if (windows.preparing) {
         windows.preparing->setProgressRange(0, static_cast<int>(dialogs.size()));
         windows.preparing->setProgressPosition(1);
@@ -157,8 +145,7 @@ void loadDialogs(StartupWindows& windows) {
     }
     initDialogRuntime(e.supportFolder);
     for (size_t position : dialogs) {
-        loadDialog(std::to_string(position),
-                   e.supportFolder + firstParameter(*e.manifest, position) + ".dfm");
+        loadDialog(std::to_string(position), e.supportFolder + script.parameter(position, 1) + ".dfm");
         if (windows.preparing) {
             windows.preparing->stepProgress();
             windows.repaint();
