@@ -4,12 +4,16 @@ BUILD := build
 CMAKE_GEN := -G Ninja
 PYTEST := /usr/bin/python3 -m pytest
 
-.PHONY: all build deps test unit e2e demo fuzz clean
+.PHONY: all build deps i386 test unit e2e demo fuzz clean
 
 all: build
 
 deps:
 	@bash tools/install-deps.sh
+
+# Wine runs the shipped 32-bit programs through its 32-bit half.
+i386: deps
+	@bash tools/enable-i386.sh
 
 build: deps
 	cmake -S . -B $(BUILD)/host $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -22,12 +26,12 @@ build: deps
 unit: build
 	ctest --test-dir $(BUILD)/host --output-on-failure
 
-e2e: build
+e2e: build i386
 	$(PYTEST) -q tests/e2e
 
 test: unit e2e
 
-demo: build
+demo: build i386
 	/usr/bin/python3 tools/demo.py
 
 # libFuzzer binaries in a tree of their own (clang), e.g. build/fuzz/bin/sevenZipArchiveFuzz CORPUS

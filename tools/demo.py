@@ -23,7 +23,7 @@ def main() -> int:
         shutil.rmtree(setup_dir)
     print(f"== building examples/sample into {setup_dir.relative_to(REPO)}")
     subprocess.run([str(BUILD / "host" / "bin" / "builder"), "build", str(REPO / "examples" / "sample"),
-                    str(setup_dir), "--engine-dir", str(BUILD / "win64" / "bin")], check=True)
+                    str(setup_dir), "--engine-dir", str(BUILD / "win32" / "bin")], check=True)
 
     print("\n== preparing a fresh Wine prefix")
     template = Prefix.template(BUILD / "wine" / "win64-template", tools=BUILD / "win64" / "bin")

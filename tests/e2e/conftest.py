@@ -1,7 +1,8 @@
 """Fixtures for end-to-end tests: real Windows programs under Wine, windows on a private Xvfb.
 
 Environment:
-  QUILLON_WIN_BIN   folder with the Windows build (default <repo>/build/win64/bin)
+  QUILLON_PRODUCT_BIN  folder with the shipped programs under test (default <repo>/build/win32/bin)
+  QUILLON_WIN_BIN   folder with the harness's own Windows programs (default <repo>/build/win64/bin)
   QUILLON_HOST_BIN  folder with the host build (default <repo>/build/host/bin)
   QUILLON_WINE_DIR  where template prefixes live (default <repo>/build/wine)
 """
@@ -56,6 +57,15 @@ def win_bin() -> Path:
     missing = [tool for tool in HARNESS_TOOLS if not (path / tool).is_file()]
     if missing:
         pytest.fail(f"{', '.join(missing)} not in {path}: build the Windows tree first (or set QUILLON_WIN_BIN)")
+    return path
+
+
+@pytest.fixture(scope="session")
+def product_bin() -> Path:
+    """The shipped 32-bit programs; they run under WOW64 in the 64-bit prefix."""
+    path = _env_path("QUILLON_PRODUCT_BIN", REPO_ROOT / "build" / "win32" / "bin")
+    if not (path / "setup.exe").is_file():
+        pytest.fail(f"no setup.exe in {path}: build the win32 tree first (or set QUILLON_PRODUCT_BIN)")
     return path
 
 

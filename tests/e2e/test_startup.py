@@ -37,9 +37,9 @@ def remove_database(out: Path) -> None:
     ("damaged setup resource", damage_resource, 15, "    <ExtractArchive>", True),
     ("no setup database", remove_database, 16, "    <ExtractResource>", True),
 ])
-def test_exit_codes_trace_and_support_folder(prefix, builder, win_bin, tmp_path, case, change, exit_code,
+def test_exit_codes_trace_and_support_folder(prefix, builder, product_bin, tmp_path, case, change, exit_code,
                                              last_tag, folder_left):
-    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", win_bin)
+    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", product_bin)
     if change:
         change(tmp_path / "out")
 
@@ -54,16 +54,16 @@ def test_exit_codes_trace_and_support_folder(prefix, builder, win_bin, tmp_path,
         assert (prefix.temp_dir / "qov1" / "readme.txt").read_bytes() == b"support file\r\n"
 
 
-def test_no_manifest_ends_with_13_before_any_support_folder(prefix, win_bin, tmp_path):
-    exe = engine_only(win_bin, tmp_path / "bare")
+def test_no_manifest_ends_with_13_before_any_support_folder(prefix, product_bin, tmp_path):
+    exe = engine_only(product_bin, tmp_path / "bare")
     result = run_silent(prefix, exe)
     assert result.exit_code == 13
     assert read_trace(prefix.drive_c / "setup.log") == tags_up_to("    <StubSize>")
     assert support_folders(prefix) == []
 
 
-def test_support_folder_is_chosen_past_taken_names(prefix, builder, win_bin, tmp_path):
-    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", win_bin)
+def test_support_folder_is_chosen_past_taken_names(prefix, builder, product_bin, tmp_path):
+    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", product_bin)
     remove_database(tmp_path / "out")  # exit 16 leaves the folder in place to look at
     (prefix.temp_dir / "qov1").mkdir()
     (prefix.temp_dir / "qov2").mkdir()
@@ -77,17 +77,17 @@ def test_support_folder_is_chosen_past_taken_names(prefix, builder, win_bin, tmp
     assert list((prefix.temp_dir / "qov1").iterdir()) == []
 
 
-def test_msp_only_setup_runs(prefix, builder, win_bin, tmp_path):
+def test_msp_only_setup_runs(prefix, builder, product_bin, tmp_path):
     out = tmp_path / "out"
-    exe = build_setup(builder, Project(tmp_path / "project"), out, win_bin)
+    exe = build_setup(builder, Project(tmp_path / "project"), out, product_bin)
     (out / "setup.msi").rename(out / "setup.msp")
     assert run_silent(prefix, exe).exit_code == 0
     assert read_trace(prefix.drive_c / "setup.log") == FULL_RUN_TAGS
     assert support_folders(prefix) == []
 
 
-def test_trace_log_is_truncated_once_per_run_and_follows_the_os_family(prefix, builder, win_bin, tmp_path):
-    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", win_bin)
+def test_trace_log_is_truncated_once_per_run_and_follows_the_os_family(prefix, builder, product_bin, tmp_path):
+    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", product_bin)
     log = prefix.drive_c / "setup.log"
     log.write_bytes(b"old content of an earlier run\r\n" * 50)
 
@@ -99,8 +99,8 @@ def test_trace_log_is_truncated_once_per_run_and_follows_the_os_family(prefix, b
     assert read_trace(log, encoding="ascii") == FULL_RUN_TAGS
 
 
-def test_log_switch_value_is_lower_cased_and_cut_after_three_characters(prefix, builder, win_bin, tmp_path):
-    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", win_bin)
+def test_log_switch_value_is_lower_cased_and_cut_after_three_characters(prefix, builder, product_bin, tmp_path):
+    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", product_bin)
     (prefix.drive_c / "logs").mkdir()
     assert prefix.run(exe, ["-S", r"/L=C:\Logs\Run.TXT"], timeout=120).exit_code == 0
     assert sorted(p.name for p in (prefix.drive_c / "logs").iterdir()) == ["run.txt"]
@@ -112,16 +112,16 @@ def test_log_switch_value_is_lower_cased_and_cut_after_three_characters(prefix, 
 
 
 @pytest.mark.parametrize("switch", ["/silent", "/update"])
-def test_switches_that_are_not_silent_still_run_to_the_end(prefix, builder, win_bin, tmp_path, switch):
-    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", win_bin)
+def test_switches_that_are_not_silent_still_run_to_the_end(prefix, builder, product_bin, tmp_path, switch):
+    exe = build_setup(builder, Project(tmp_path / "project"), tmp_path / "out", product_bin)
     result = prefix.run(exe, [switch, r"/l=C:\setup.log", "NAME=Value", "name=other"], timeout=120)
     assert result.exit_code == 0
     assert read_trace(prefix.drive_c / "setup.log") == FULL_RUN_TAGS
 
 
-def test_read_only_database_on_the_medium(prefix, builder, win_bin, tmp_path):
+def test_read_only_database_on_the_medium(prefix, builder, product_bin, tmp_path):
     out = tmp_path / "out"
-    exe = build_setup(builder, Project(tmp_path / "project"), out, win_bin)
+    exe = build_setup(builder, Project(tmp_path / "project"), out, product_bin)
     (out / "setup.msi").chmod(0o444)
     assert run_silent(prefix, exe).exit_code == 0
     assert support_folders(prefix) == []

@@ -58,11 +58,11 @@ def builder(host_bin: Path) -> Path:
 
 
 @pytest.mark.parametrize("picture", [(400, 300), (300, 720), None], ids=["splash", "tall-splash", "no-splash"])
-def test_start_up_windows_stand_where_the_rules_put_them(prefix, ui, builder, win_bin, tmp_path, screenshot,
+def test_start_up_windows_stand_where_the_rules_put_them(prefix, ui, builder, product_bin, tmp_path, screenshot,
                                                          picture):
     project = Project(tmp_path / "project", setup_bmp=bitmap(*picture) if picture else None)
     out = tmp_path / "out"
-    exe = build_setup(builder, project, out, win_bin)
+    exe = build_setup(builder, project, out, product_bin)
     (out / "setup.msi").unlink()
 
     engine = prefix.start(exe, [r"/l=C:\setup.log"])
@@ -105,9 +105,9 @@ def test_start_up_windows_stand_where_the_rules_put_them(prefix, ui, builder, wi
     assert ui.windows() == []
 
 
-def test_read_only_database_is_copied_as_a_normal_file(prefix, builder, win_bin, tmp_path):
+def test_read_only_database_is_copied_as_a_normal_file(prefix, builder, product_bin, win_bin, tmp_path):
     out = tmp_path / "out"
-    exe = build_setup(builder, Project(tmp_path / "project"), out, win_bin)
+    exe = build_setup(builder, Project(tmp_path / "project"), out, product_bin)
     database = out / "setup.msi"
     # Large enough that the copy takes a while; the padding is not read before the installation.
     with open(database, "ab") as f:
@@ -125,8 +125,8 @@ def test_read_only_database_is_copied_as_a_normal_file(prefix, builder, win_bin,
     holder.kill()
 
 
-def test_without_manifest_the_update_switch_shows_the_box_without_an_owner(prefix, ui, win_bin, tmp_path):
-    exe = engine_only(win_bin, tmp_path / "bare")
+def test_without_manifest_the_update_switch_shows_the_box_without_an_owner(prefix, ui, product_bin, tmp_path):
+    exe = engine_only(product_bin, tmp_path / "bare")
     engine = prefix.start(exe, ["/update"])
     box = ui.wait_window(title="^Quillon Wizard$", cls="#32770", timeout=60)
     assert box["owner"] == 0

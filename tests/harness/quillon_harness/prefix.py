@@ -31,7 +31,7 @@ WINDOWS_VERSIONS = frozenset(
 )
 
 # Bumped whenever the way a template is prepared changes, so old templates are rebuilt.
-TEMPLATE_FORMAT = 1
+TEMPLATE_FORMAT = 2
 READY_MARKER = ".quillon-template"
 
 
@@ -39,9 +39,10 @@ READY_MARKER = ".quillon-template"
 class PrefixKind:
     """Which Wine loader runs programs and which WINEARCH the prefix is created with.
 
-    Only "win64" exists: this machine cannot execute Wine's 32-bit loader, so the i686 builds are
-    shipped but the x86_64 build of the same code is what runs.  A "win32" kind would use
-    /usr/lib/wine/wine with WINEARCH=win32.
+    "win64" is a 64-bit Windows: its loader starts 64-bit programs itself and 32-bit ones under
+    WOW64 through Wine's 32-bit half, which needs 32-bit Linux programs to run (tools/enable-i386.sh
+    sees to that where the processor cannot).  A "win32" kind would use /usr/lib/wine/wine with
+    WINEARCH=win32.
     """
 
     name: str
@@ -197,6 +198,10 @@ class Prefix:
         self.wait_all(timeout=120)
         if boot.returncode != 0 or not (self.path / "system.reg").is_file():
             raise HarnessError(f"wineboot failed in {self.path}:\n{boot.stderr}")
+        syswow64 = self.path / "drive_c" / "windows" / "syswow64"
+        if self.kind.name == "win64" and not any(syswow64.iterdir()):
+            raise HarnessError(f"{syswow64} stayed empty: Wine cannot run 32-bit programs here "
+                               "(run tools/enable-i386.sh as root)")
         self._detach_home_folders()
 
     def _detach_home_folders(self) -> None:
