@@ -19,7 +19,7 @@ using DecoderFactory = std::function<std::unique_ptr<InStream>(
 
 class DecoderRegistry {
   public:
-    // The methods this build can decode (now: Copy).
+    // Every method this build can decode.
     static const DecoderRegistry& builtin();
 
     void add(std::vector<std::uint8_t> methodId, DecoderFactory factory);

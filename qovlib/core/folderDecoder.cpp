@@ -1,5 +1,6 @@
 #include "core/folderDecoder.h"
 
+#include "core/aesDecoder.h"
 #include "core/archiveError.h"
 #include "core/compressionMethod.h"
 #include "core/packedStream.h"
@@ -104,7 +105,9 @@ std::unique_ptr<InStream> openFolder(ByteSource& source, const FolderInfo& folde
                                      std::span<const PackedRange> packed, const DecoderRegistry& registry) {
     checkSupported(folder, registry);
     FolderGraph graph(source, folder, packed, registry);
-    return std::make_unique<ExactSizeStream>(graph.openOut(folder.mainOutStream), folder.unpackSize());
+    auto stream = std::make_unique<ExactSizeStream>(graph.openOut(folder.mainOutStream), folder.unpackSize());
+    if (isEncrypted(folder)) return reportingDamageAsWrongPassword(std::move(stream));
+    return stream;
 }
 
 } // namespace qov

@@ -20,7 +20,8 @@ struct PackedRange {
 
 // `packed` are the folder's own packed streams, in the folder's pack order. The stream yields exactly
 // the folder's unpacked size; data ending early is DamagedArchive, a method without decoder
-// UnsupportedMethod naming the method.
+// UnsupportedMethod naming the method. In an encrypted folder damaged data means a wrong password and
+// is CannotOpen.
 std::unique_ptr<InStream> openFolder(ByteSource& source, const FolderInfo& folder,
                                      std::span<const PackedRange> packed, const DecoderRegistry& registry);
 

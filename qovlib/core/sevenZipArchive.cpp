@@ -32,8 +32,16 @@ std::uint32_t ArchiveEntry::windowsAttributes() const {
     return isFolder ? value | fileAttributeDirectory : value & ~fileAttributeDirectory;
 }
 
-SevenZipArchive SevenZipArchive::open(std::unique_ptr<ByteSource> source, const DecoderRegistry& registry) {
-    SevenZipArchive archive(std::move(source), registry);
+SevenZipArchive::SevenZipArchive(std::unique_ptr<ByteSource> source, const DecoderRegistry& registry,
+                                 PasswordProvider password)
+    : source_(std::move(source)), registry_(registry) {
+    if (registry_.find(aesMethodId()))
+        registry_.add(aesMethodId(), aesDecoderFactory(std::make_shared<AesKeyring>(std::move(password))));
+}
+
+SevenZipArchive SevenZipArchive::open(std::unique_ptr<ByteSource> source, const DecoderRegistry& registry,
+                                      PasswordProvider password) {
+    SevenZipArchive archive(std::move(source), registry, std::move(password));
     ByteSource& bytes = *archive.source_;
     if (bytes.size() < signatureHeaderSize) fail(ErrorCode::CannotOpen, "not a 7z archive (too short)");
     std::array<std::uint8_t, signatureHeaderSize> start;
@@ -81,7 +89,7 @@ std::unique_ptr<InStream> SevenZipArchive::openFolder(const StreamsInfo& streams
                                                       std::size_t folder) {
     const FolderInfo& info = streams.folders[folder];
     const auto packed = std::span(ranges).subspan(info.firstPackStream, info.packedStreams.size());
-    return qov::openFolder(*source_, info, packed, *registry_);
+    return qov::openFolder(*source_, info, packed, registry_);
 }
 
 std::vector<std::uint8_t> SevenZipArchive::decodeHeader(const StreamsInfo& streams) {
@@ -98,7 +106,10 @@ std::vector<std::uint8_t> SevenZipArchive::decodeHeader(const StreamsInfo& strea
     // Writers record the digest either for the folder or for its single substream.
     auto expected = folder.unpackCrc;
     if (!expected && streams.substreamCounts.front() == 1) expected = streams.substreamCrcs.front();
-    if (expected && crc32(header) != *expected) damaged("archive header is damaged (CRC mismatch)");
+    if (expected && crc32(header) != *expected) {
+        if (isEncrypted(folder)) fail(ErrorCode::CannotOpen, wrongPasswordMessage);
+        damaged("archive header is damaged (CRC mismatch)");
+    }
     return header;
 }
 
@@ -131,6 +142,7 @@ void SevenZipArchive::buildEntries(ArchiveHeader header) {
             // parseNextHeader matched the count of streams to the count of files with data.
             entry.size = streams_.substreamSizes[substream];
             entry.crc = streams_.substreamCrcs[substream];
+            entry.isEncrypted = isEncrypted(streams_.folders[folder]);
             location = {folder, offset};
             offset += entry.size;
             ++filesInFolder;
@@ -228,8 +240,10 @@ void SevenZipArchive::extract(std::span<const std::size_t> indices, ExtractSink&
                 sinceReport = 0;
             }
         }
-        if (entry.crc && crc.value() != *entry.crc)
+        if (entry.crc && crc.value() != *entry.crc) {
+            if (entry.isEncrypted) fail(ErrorCode::CannotOpen, wrongPasswordMessage);
             fail(ErrorCode::CrcMismatch, "CRC mismatch in \"" + entry.utf8Name() + "\"");
+        }
         out->commit();
     }
 }

@@ -2,6 +2,7 @@
 // sink. Only the headers are held in memory; file data is streamed from the source when extracted.
 #pragma once
 
+#include "core/aesDecoder.h"
 #include "core/byteSource.h"
 #include "core/decoderRegistry.h"
 #include "core/extractSink.h"
@@ -23,6 +24,7 @@ struct ArchiveEntry {
     bool isFolder = false;
     bool isAnti = false; // deletion marker of an update archive: listed, never extracted
     bool hasStream = false;
+    bool isEncrypted = false; // its data passes through AES
     std::uint64_t size = 0;
     std::optional<std::uint32_t> crc;
     std::optional<std::uint32_t> attributes; // as stored; the high half may carry a POSIX mode
@@ -43,9 +45,12 @@ struct ExtractCallbacks {
 
 class SevenZipArchive {
   public:
-    // Reads and checks the headers. The registry must outlive the archive.
+    // Reads and checks the headers. The archive keeps a copy of the registry in which AES, when the
+    // registry has it, takes its keys from `password`: asked at most once, and only when an encrypted
+    // header or entry is read. A missing or wrong password fails with CannotOpen.
     static SevenZipArchive open(std::unique_ptr<ByteSource> source,
-                                const DecoderRegistry& registry = DecoderRegistry::builtin());
+                                const DecoderRegistry& registry = DecoderRegistry::builtin(),
+                                PasswordProvider password = {});
 
     const std::vector<ArchiveEntry>& entries() const { return entries_; }
 
@@ -62,8 +67,8 @@ class SevenZipArchive {
         std::uint64_t offset = 0; // in the folder's unpacked data
     };
 
-    SevenZipArchive(std::unique_ptr<ByteSource> source, const DecoderRegistry& registry)
-        : source_(std::move(source)), registry_(&registry) {}
+    SevenZipArchive(std::unique_ptr<ByteSource> source, const DecoderRegistry& registry,
+                    PasswordProvider password);
 
     std::vector<std::uint8_t> decodeHeader(const StreamsInfo& streams);
     std::vector<PackedRange> packedRanges(const StreamsInfo& streams) const;
@@ -72,7 +77,7 @@ class SevenZipArchive {
     void buildEntries(ArchiveHeader header);
 
     std::unique_ptr<ByteSource> source_;
-    const DecoderRegistry* registry_;
+    DecoderRegistry registry_;
     StreamsInfo streams_;
     std::vector<PackedRange> ranges_;
     std::vector<ArchiveEntry> entries_;

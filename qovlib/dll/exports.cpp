@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -96,19 +97,36 @@ std::vector<std::size_t> selectEntries(const qov::SevenZipArchive& archive, cons
     return selection;
 }
 
+// The password argument when it is not empty, else what the callback gives when first asked.
+qov::PasswordProvider passwordFrom(const char* password, QovPasswordCallback callback) {
+    const std::string given = password ? password : "";
+    return [given, callback]() -> std::optional<std::u16string> {
+        if (!given.empty()) return qovdll::fromAnsi(given);
+        if (!callback) return std::nullopt;
+        std::array<char, QovPasswordBufferSize> buffer{};
+        const bool answered = callback(buffer.data()) != 0;
+        buffer.back() = '\0';
+        auto wide = answered ? std::optional(qovdll::fromAnsi(buffer.data())) : std::nullopt;
+        SecureZeroMemory(buffer.data(), buffer.size());
+        return wide;
+    };
+}
+
 } // namespace
 
 extern "C" {
 
 int QOV_API ExtractArchive(const char* archive, int32_t, const char* destination, TSZW_TARGETFILES* files,
-                           int32_t mode, const char*, QovPasswordCallback,
+                           int32_t mode, const char* password, QovPasswordCallback passwordCallback,
                            QovProgressCallback progressCallback, QovSecondCallback secondCallback,
                            QovOverwriteCallback overwriteCallback) {
     const bool ok = guarded([&] {
         if (!archive || !destination || !files || (files->count > 0 && !files->names) ||
             (mode != QovRestoreAttributes && mode != QovPlainFiles))
             qov::fail(ErrorCode::BadArguments, "bad arguments");
-        auto opened = qov::SevenZipArchive::open(std::make_unique<qovdll::Win32ByteSource>(archive));
+        auto opened = qov::SevenZipArchive::open(std::make_unique<qovdll::Win32ByteSource>(archive),
+                                                 qov::DecoderRegistry::builtin(),
+                                                 passwordFrom(password, passwordCallback));
         const auto selection = selectEntries(opened, *files);
 
         // Every path is checked and converted before anything is written.
@@ -149,15 +167,17 @@ int32_t QOV_API GetLastArchiveError(int32_t) {
     return lastError;
 }
 
-void* QOV_API OpenListArchive(const char* archive, int32_t, QovPasswordCallback, int32_t, int32_t, int32_t,
-                              const char*, QovListEntry** entries, uint32_t* count) {
+void* QOV_API OpenListArchive(const char* archive, int32_t, QovPasswordCallback passwordCallback, int32_t,
+                              int32_t, int32_t, const char* password, QovListEntry** entries,
+                              uint32_t* count) {
     void* handle = nullptr;
     guarded([&] {
         if (!archive || !entries || !count) qov::fail(ErrorCode::BadArguments, "bad arguments");
         auto listing = std::make_unique<Listing>();
         try {
-            const auto opened =
-                qov::SevenZipArchive::open(std::make_unique<qovdll::Win32ByteSource>(archive));
+            const auto opened = qov::SevenZipArchive::open(std::make_unique<qovdll::Win32ByteSource>(archive),
+                                                           qov::DecoderRegistry::builtin(),
+                                                           passwordFrom(password, passwordCallback));
             for (const auto& entry : opened.entries()) {
                 if (entry.isAnti) continue;
                 listing->paths.push_back(listingPath(entry));
@@ -166,6 +186,7 @@ void* QOV_API OpenListArchive(const char* archive, int32_t, QovPasswordCallback,
                 item.sizeLow = static_cast<uint32_t>(entry.size);
                 item.sizeHigh = static_cast<uint32_t>(entry.size >> 32);
                 if (entry.isFolder) item.flags |= QovEntryIsFolder;
+                if (entry.isEncrypted) item.flags |= QovEntryEncrypted;
                 if (entry.crc) {
                     item.crc = *entry.crc;
                     item.flags |= QovEntryHasCrc;

@@ -50,16 +50,18 @@ def with_escaping_entry(work: Path) -> Path:
     return path
 
 
-def test_exports_list_extract_stop_and_refuse(prefix, win_bin, tmp_path):
+def test_exports_list_extract_stop_and_refuse(prefix, product_bin, tmp_path):
     tree = make_tree(tmp_path / "tree")
     stored = seven_zip(tree, tmp_path / "stored.7z", *STORED)
     compressed = seven_zip(tree, tmp_path / "lzma.7z")
     evil = with_escaping_entry(tmp_path)
+    secret = seven_zip(tree, tmp_path / "secret.7z", *STORED, "-pSecret")
+    secret_header = seven_zip(tree, tmp_path / "secretHeader.7z", *STORED, "-mhe=on", "-pSecret")
     scratch = tmp_path / "scratch"
     scratch.mkdir()
 
-    result = prefix.run(win_bin / "qovlibDllCheck.exe",
-                        [prefix.windows_path(p) for p in (stored, compressed, evil, tree, scratch)], timeout=120)
+    archives = (stored, compressed, evil, tree, scratch, secret, secret_header)
+    result = prefix.run(product_bin / "qovlibDllCheck.exe", [prefix.windows_path(p) for p in archives], timeout=120)
 
     assert result.exit_code == 0, result.stdout + result.stderr
     assert "all checks passed" in result.stdout

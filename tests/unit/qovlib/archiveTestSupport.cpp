@@ -129,7 +129,7 @@ void appendProperty(Bytes& out, std::uint8_t id, const Bytes& data) {
 }
 
 // Pack info, one Copy folder and its substreams, for data at `packPos`.
-Bytes copyStreamsInfo(std::uint64_t packPos, const std::vector<std::string>& pieces) {
+Bytes copyStreamsInfo(std::uint64_t packPos, const std::vector<std::string>& pieces, std::uint8_t method) {
     std::uint64_t total = 0;
     for (const auto& piece : pieces)
         total += piece.size();
@@ -137,7 +137,7 @@ Bytes copyStreamsInfo(std::uint64_t packPos, const std::vector<std::string>& pie
     append(out, number(packPos));
     append(out, {0x01, 0x09});
     append(out, number(total));
-    append(out, {0x00, 0x07, 0x0B, 0x01, 0x00, 0x01, 0x01, 0x00, 0x0C});
+    append(out, {0x00, 0x07, 0x0B, 0x01, 0x00, 0x01, 0x01, method, 0x0C});
     append(out, number(total));
     out.push_back(0x00);
     out.push_back(0x08);
@@ -185,7 +185,8 @@ Bytes wrapHeader(const Bytes& packed, const Bytes& nextHeader) {
     return out;
 }
 
-Bytes craftArchive(const std::vector<CraftedEntry>& entries, HeaderForm form) {
+Bytes craftArchive(const std::vector<CraftedEntry>& entries, HeaderForm form, std::uint8_t dataMethod,
+                   std::uint8_t headerMethod) {
     Bytes packed;
     std::vector<std::string> pieces;
     std::vector<bool> emptyStream;
@@ -209,7 +210,7 @@ Bytes craftArchive(const std::vector<CraftedEntry>& entries, HeaderForm form) {
     Bytes header{0x01};
     if (!pieces.empty()) {
         header.push_back(0x04);
-        append(header, copyStreamsInfo(0, pieces));
+        append(header, copyStreamsInfo(0, pieces, dataMethod));
     }
     header.push_back(0x05);
     append(header, number(entries.size()));
@@ -220,7 +221,7 @@ Bytes craftArchive(const std::vector<CraftedEntry>& entries, HeaderForm form) {
     if (form == HeaderForm::Plain) return wrapHeader(packed, header);
 
     Bytes encoded{0x17};
-    append(encoded, copyStreamsInfo(packed.size(), {std::string(header.begin(), header.end())}));
+    append(encoded, copyStreamsInfo(packed.size(), {std::string(header.begin(), header.end())}, headerMethod));
     append(packed, header);
     return wrapHeader(packed, encoded);
 }

@@ -64,8 +64,10 @@ struct CraftedEntry {
 
 enum class HeaderForm { Plain, EncodedWithCopy };
 
-// A stored archive whose files share one folder, as a solid archive would.
-Bytes craftArchive(const std::vector<CraftedEntry>& entries, HeaderForm form = HeaderForm::Plain);
+// A stored archive whose files share one folder, as a solid archive would. The folders' coder is Copy
+// (method 0x00) unless another one-byte method id is given.
+Bytes craftArchive(const std::vector<CraftedEntry>& entries, HeaderForm form = HeaderForm::Plain,
+                   std::uint8_t dataMethod = 0x00, std::uint8_t headerMethod = 0x00);
 // Signature header, packed data and next header with correct CRCs around any header bytes.
 Bytes wrapHeader(const Bytes& packed, const Bytes& nextHeader);
 Bytes number(std::uint64_t value);
