@@ -243,10 +243,11 @@ class FolderAssembler {
             entries.push_back("./" + entry.path().filename().string());
         std::sort(entries.begin(), entries.end());
         std::string archiveName = project_.name + ".res";
-        std::vector<std::string> arguments = {
-            "7zz",      "a",        "-t7z",     "-m0=Copy", "-mf=off", "-mhc=off",
-            "-mtm=off", "-mtc=off", "-mta=off", "-spd",     "-bd",     (stage_ / archiveName).string(),
-            "--"};
+        // Normal compression (LZMA2, solid). A fixed thread count keeps the output the same on every
+        // machine, and without time stamps two builds of one project are identical.
+        std::vector<std::string> arguments = {"7zz",      "a",        "-t7z",     "-mx=5", "-mmt=2",
+                                              "-mtm=off", "-mtc=off", "-mta=off", "-spd",  "-bd",
+                                              (stage_ / archiveName).string(), "--"};
         arguments.insert(arguments.end(), entries.begin(), entries.end());
         runTool(arguments, supportDir);
         note(archiveName, byteCount(fs::file_size(stage_ / archiveName)) + " (" +

@@ -176,12 +176,13 @@ TEST_F(BuilderCommand, BuildsTheWholeSetupFolder) {
     for (const char* entry : {"Path = readme.txt\n", "Path = sub\n", "Path = sub/-dash.txt\n"})
         EXPECT_NE(listing.output.find(entry), std::string::npos) << entry << "\n" << listing.output;
     EXPECT_EQ(listing.output.find("Path = files"), std::string::npos) << "entries are relative to the folder";
-    // Stored, not compressed; folder entries have no method.
+    // Compressed with LZMA2 in one solid block; folder entries have no method.
     for (size_t at = listing.output.find("Method = "); at != std::string::npos;
          at = listing.output.find("Method = ", at + 1)) {
         std::string method = listing.output.substr(at + 9, listing.output.find('\n', at) - at - 9);
-        EXPECT_TRUE(method == "Copy" || method.empty()) << method;
+        EXPECT_TRUE(method.rfind("LZMA2", 0) == 0 || method.empty()) << method;
     }
+    EXPECT_NE(listing.output.find("Solid = +"), std::string::npos) << listing.output;
     for (size_t at = listing.output.find("Modified = "); at != std::string::npos;
          at = listing.output.find("Modified = ", at + 1))
         EXPECT_EQ(listing.output[at + 11], '\n') << "no time stamps are stored";
