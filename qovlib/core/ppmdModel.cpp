@@ -202,7 +202,8 @@ void PpmdModel::glueFreeBlocks() {
         }
         freeList_[i] = 0;
     }
-    std::reverse(blocks.begin(), blocks.end()); // latest freed first, as the allocator has always walked them
+    // Newest collected first: the order decides which of several equal blocks is handed out next.
+    std::reverse(blocks.begin(), blocks.end());
     store16(textStart_ + size_, 1);
     if (loUnit_ != hiUnit_) store16(loUnit_, 1);
 
