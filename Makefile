@@ -4,7 +4,7 @@ BUILD := build
 CMAKE_GEN := -G Ninja
 PYTEST := /usr/bin/python3 -m pytest
 
-.PHONY: all build deps i386 test unit e2e demo fuzz clean
+.PHONY: all build deps i386 test unit e2e demo fuzz bench clean
 
 all: build
 
@@ -39,6 +39,10 @@ fuzz: deps
 	cmake -S . -B $(BUILD)/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON
 	cmake --build $(BUILD)/fuzz
+
+# Extraction speed of qovx against 7zz (LZMA and LZMA2, -mx1/5/9); builds its own Release tree in build/bench
+bench: deps
+	/usr/bin/python3 bench/extractSpeed.py --work $(BUILD)/bench
 
 clean:
 	rm -rf $(BUILD)

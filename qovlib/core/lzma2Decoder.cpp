@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::size_t maxPackedChunk = 1 << 16;
 
+// Reads chunk headers from the input as it goes and decodes each LZMA chunk from memory: its packed
+// size is at most 64 KiB, so the whole chunk is read before decoding it.
 class Lzma2Stream : public InStream {
   public:
     Lzma2Stream(std::unique_ptr<InStream> input, std::uint32_t dictionary, std::uint64_t outSize)
@@ -112,7 +114,7 @@ class Lzma2Stream : public InStream {
         if (reset >= 1) decoder_.resetState();
         if (chunkPacked_ < 5) damaged("LZMA2 data is damaged (chunk too short)");
         readExact(chunk_.data(), chunkPacked_);
-        std::fill(chunk_.begin() + static_cast<std::ptrdiff_t>(chunkPacked_), chunk_.end(), 0);
+        std::fill_n(chunk_.begin() + static_cast<std::ptrdiff_t>(chunkPacked_), lzmaMaxSymbolInput, 0);
         decoder_.startRangeDecoder(chunk_.data());
         chunkPos_ = 5;
         kind_ = ChunkKind::Lzma;

@@ -55,13 +55,11 @@ struct RangeDecoder {
     std::uint32_t code;
     const std::uint8_t* in;
 
-    // Without a branch: whether a byte is due is close to random. The byte is read either way,
-    // which the input slack allows, and only used when due.
     [[gnu::always_inline]] void normalize() {
-        const unsigned shift = range < topValue ? 8 : 0;
-        range <<= shift;
-        code = (code << shift) | (*in & (0xFFu >> (8 - shift)));
-        in += shift >> 3;
+        if (range < topValue) {
+            range <<= 8;
+            code = (code << 8) | *in++;
+        }
     }
 
     [[gnu::always_inline]] unsigned bit(std::uint16_t& prob) {
@@ -82,23 +80,32 @@ struct RangeDecoder {
         return result;
     }
 
-    // The same decision as bit(), computed with masks instead of a branch, for the bits of symbols
-    // (literals, lengths, distances), which are too random for branch prediction. bit() stays for
-    // the decisions the decoder branches on anyway.
+    // The same decision as bit(), computed with masks instead of a branch, for literal and distance
+    // bits, which are too random for branch prediction. bit() stays for the decisions the decoder
+    // branches on anyway, and for length bits, which lean strongly one way.
     [[gnu::always_inline]] unsigned flatBit(std::uint16_t& prob) {
         const std::uint32_t p = prob;
         const std::uint32_t bound = (range >> probBits) * p;
         const std::uint32_t mask = 0u - static_cast<std::uint32_t>(code >= bound);
         range = bound + ((range - 2 * bound) & mask);
         code -= bound & mask;
-        // The step towards the top for a zero, towards 0 for a one (negated by the mask).
-        const std::uint32_t step = (((1u << probBits) - p) + ((2 * p - (1u << probBits)) & mask)) >> moveBits;
-        prob = static_cast<std::uint16_t>(p + ((step ^ mask) - mask));
+        // A zero moves the probability a 32nd of the way up to the top, a one down towards 31; with
+        // the shift rounding down, p + ((31 - p) >> 5) is exactly p - (p >> 5).
+        const auto target = static_cast<std::int32_t>((1u << probBits) - (((1u << probBits) - 31) & mask));
+        const auto signedP = static_cast<std::int32_t>(p);
+        prob = static_cast<std::uint16_t>(signedP + ((target - signedP) >> moveBits));
         normalize();
         return mask & 1;
     }
 
     template <unsigned bits> [[gnu::always_inline]] unsigned tree(std::uint16_t* probs) {
+        unsigned m = 1;
+        for (unsigned i = 0; i < bits; ++i)
+            m = (m << 1) | bit(probs[m]);
+        return m - (1u << bits);
+    }
+
+    template <unsigned bits> [[gnu::always_inline]] unsigned flatTree(std::uint16_t* probs) {
         unsigned m = 1;
         for (unsigned i = 0; i < bits; ++i)
             m = (m << 1) | flatBit(probs[m]);
@@ -141,7 +148,7 @@ struct RangeDecoder {
 // `length` counts from the shortest match (0 for 2 bytes).
 inline std::uint32_t decodeDistance(RangeDecoder& rc, std::uint16_t* probs, unsigned length) {
     const unsigned lengthState = std::min(length, 3u);
-    const unsigned slot = rc.tree<6>(probs + posSlotAt + (lengthState << 6));
+    const unsigned slot = rc.flatTree<6>(probs + posSlotAt + (lengthState << 6));
     if (slot < 4) return slot;
     const unsigned directBits = (slot >> 1) - 1;
     std::uint32_t distance = (2u | (slot & 1)) << directBits;
@@ -204,7 +211,8 @@ LzmaWindow::LzmaWindow(std::uint64_t dictionary, std::uint64_t outSize, std::str
                                          " MiB is larger than the " + std::to_string(maxWindowSize >> 20) +
                                          " MiB this reader allows");
     try {
-        data_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(wanted + windowSlack));
+        data_ =
+            std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(wanted + windowSlack));
     } catch (const std::bad_alloc&) {
         fail(ErrorCode::OutOfMemory, "not enough memory for the " + std::string(method) + " dictionary of " +
                                          std::to_string(wanted >> 20) + " MiB");
@@ -267,7 +275,7 @@ const std::uint8_t* LzmaSymbolDecoder::decode(LzmaWindow& window, std::size_t li
                 0x300 * (((static_cast<unsigned>(pos) & lpMask) << lc) + (prev >> (8 - lc)));
             unsigned symbol;
             if (state < 7) {
-                symbol = rc.tree<8>(literal);
+                symbol = rc.flatTree<8>(literal);
             } else {
                 // After a match the byte at the last distance predicts this one, bit for bit, until
                 // the first bit that differs.
@@ -402,13 +410,12 @@ class LzmaStream : public InStream {
             if (!decoder_.finishedCleanly()) damaged("LZMA data is damaged (bad end of stream)");
             return;
         }
-        if (!decoder_.sawEndMarker()) {
-            window_.wrapIfAtEnd();
-            const std::uint8_t* base = buffer_.data();
-            const std::uint8_t* inLimit = base + (inputDone_ ? inEnd_ : inEnd_ - lzmaMaxSymbolInput);
-            inPos_ = static_cast<std::size_t>(
-                decoder_.decode(window_, window_.pos() + 1, base + inPos_, inLimit) - base);
-        }
+        // The window may take the one byte a symbol other than the marker would write.
+        window_.wrapIfAtEnd();
+        const std::uint8_t* base = buffer_.data();
+        const std::uint8_t* inLimit = base + (inputDone_ ? inEnd_ : inEnd_ - lzmaMaxSymbolInput);
+        inPos_ = static_cast<std::size_t>(
+            decoder_.decode(window_, window_.pos() + 1, base + inPos_, inLimit) - base);
         refill();
         if (!decoder_.sawEndMarker() || !decoder_.finishedCleanly() || !inputDone_ || inPos_ != inEnd_)
             damaged("LZMA data continues past its declared size");

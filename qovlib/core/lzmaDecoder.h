@@ -27,8 +27,8 @@ struct LzmaProperties {
 // The lc/lp/pb byte: (pb * 5 + lp) * 9 + lc. DamagedArchive when it is out of range.
 LzmaProperties parseLzmaProperties(std::uint8_t byte);
 
-// The history matches are copied from: a circular buffer that is at least the dictionary the stream
-// declares, or only as large as the unpacked data when that is smaller.
+// The history matches are copied from: a circular buffer of the dictionary the stream declares, or
+// only of the unpacked size when that is smaller, plus a little slack for fast match copies.
 class LzmaWindow {
   public:
     // Sizes the window for `dictionary` bytes of history and `outSize` bytes of output; refuses sizes

@@ -92,7 +92,7 @@ class LzmaRoundTrip : public ::testing::TestWithParam<const char*> {
         scratch_ = std::make_unique<ScratchFolder>();
         writeSampleTree(tree());
         fs::create_directories(tree() / "large");
-        writeFile(tree() / "large" / "mixed.bin", compressibleData(1 << 20, 1));
+        writeFile(tree() / "large" / "mixed.bin", compressibleData(3 << 20, 1));
     }
     static void TearDownTestSuite() { scratch_.reset(); }
     static fs::path tree() { return scratch_->path() / "tree"; }
