@@ -88,6 +88,21 @@ def template_prefix(win_bin: Path) -> Prefix:
 
 
 @pytest.fixture(scope="session")
+def template_prefix_32(product_bin: Path) -> Prefix:
+    """A 32-bit Windows without WOW64; its tools are the 32-bit builds of the harness's programs."""
+    wine_dir = _env_path("QUILLON_WINE_DIR", REPO_ROOT / "build" / "wine")
+    return Prefix.template(wine_dir / "win32-template", tools=product_bin, kind="win32")
+
+
+@pytest.fixture
+def prefix32(template_prefix_32: Prefix, display: Display, tmp_path: Path) -> Iterator[Prefix]:
+    """A fresh copy of the 32-bit template, removed afterwards."""
+    p = template_prefix_32.fresh(tmp_path / "prefix32", display=display)
+    yield p
+    p.remove()
+
+
+@pytest.fixture(scope="session")
 def display() -> Iterator[Display]:
     with Display() as d:
         yield d

@@ -176,3 +176,11 @@ def test_waiting_ends_with_an_error_when_nothing_comes(prefix: Prefix, ui: UiDri
         prefix.run(probe, ["window", "--no-pump"], timeout=5)
     # The timeout killed the prefix's programs; it is still usable.
     assert prefix.run(probe, ["exit", "7"]).exit_code == 7
+
+
+def test_32_bit_prefix_runs_32_bit_programs_without_wow64(prefix32, product_bin):
+    result = prefix32.run(product_bin / "probe.exe", ["info"], timeout=120)
+    assert result.exit_code == 0, result.stderr
+    info = json.loads(result.stdout)
+    assert (info["pointer_bits"], info["wow64"]) == (32, False)
+    assert prefix32.run(product_bin / "probe.exe", ["exit", "314"], timeout=120).exit_code == 314

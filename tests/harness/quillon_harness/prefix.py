@@ -41,8 +41,8 @@ class PrefixKind:
 
     "win64" is a 64-bit Windows: its loader starts 64-bit programs itself and 32-bit ones under
     WOW64 through Wine's 32-bit half, which needs 32-bit Linux programs to run (tools/enable-i386.sh
-    sees to that where the processor cannot).  A "win32" kind would use /usr/lib/wine/wine with
-    WINEARCH=win32.
+    sees to that where the processor cannot).  "win32" is a 32-bit Windows without WOW64, run
+    wholly by Wine's 32-bit half; its programs, the harness's tools included, must be 32-bit.
     """
 
     name: str
@@ -52,6 +52,7 @@ class PrefixKind:
 
 KINDS: dict[str, PrefixKind] = {
     "win64": PrefixKind("win64", Path("/usr/lib/wine/wine64"), "win64"),
+    "win32": PrefixKind("win32", Path("/usr/lib/wine/wine"), "win32"),
 }
 
 
