@@ -2,6 +2,7 @@
 // Decoders chain through this interface, so a folder's coders form a pipeline pulled from the end.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,5 +17,18 @@ class InStream {
     // Passes over up to `count` bytes and answers how many were passed. Streams that can seek override it.
     virtual std::uint64_t skip(std::uint64_t count);
 };
+
+// Skips `count` bytes of a decoder that can decode without copying out: `decode(n)` decodes up to n
+// bytes into its own window and answers how many, 0 at the end.
+template <typename Decode> std::uint64_t skipByDecoding(std::uint64_t count, Decode decode) {
+    std::uint64_t skipped = 0;
+    while (skipped < count) {
+        const std::size_t got =
+            decode(static_cast<std::size_t>(std::min<std::uint64_t>(count - skipped, 1u << 30)));
+        if (got == 0) break;
+        skipped += got;
+    }
+    return skipped;
+}
 
 } // namespace qov

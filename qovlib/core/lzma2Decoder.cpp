@@ -25,14 +25,7 @@ class Lzma2Stream : public InStream {
     }
 
     std::uint64_t skip(std::uint64_t count) override {
-        std::uint64_t skipped = 0;
-        while (skipped < count) {
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(count - skipped, 1u << 30));
-            const std::size_t got = produce(nullptr, want);
-            if (got == 0) break;
-            skipped += got;
-        }
-        return skipped;
+        return skipByDecoding(count, [this](std::size_t n) { return produce(nullptr, n); });
     }
 
   private:
