@@ -16,8 +16,8 @@ std::string wizardTitle(const std::string& title, bool logoSwitch) {
 
 void showEngineError(const std::string& text) {
     if (engine().silent) return;
-    // The script's variables do not exist yet during start-up, so TITLE is empty.
-    std::string caption = wizardTitle("", false);
+    // Empty during start-up: the script's variables do not exist yet.
+    std::string caption = wizardTitle(engine().title, engine().logoSwitch);
     MessageBoxA(engine().preparingWindow, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 

@@ -37,6 +37,10 @@ struct EngineState {
     std::unique_ptr<SetupManifest> manifest;
     std::vector<StringList*> parameterStores;
 
+    // The wizard title's parts, from the variables TITLE and KWIBLOGO once the script runs.
+    std::string title;
+    bool logoSwitch = false;
+
     HWND preparingWindow = nullptr; // owner of start-up message boxes while it exists
     int exitCode = 0;
 

@@ -17,7 +17,14 @@ struct ScriptLists {
     std::string setupDatabasePath; // support folder + exe name + ".msi"
 };
 
-// Returns when the script has ended; sets the engine's exit code as the script leaves it.
-void runScript(const ScriptLists& script);
+// The exit code of a script that fails to compile.
+inline constexpr int ExitCompileFailure = 314;
+
+enum class ScriptOutcome {
+    Ended,          // the script ran (or was not started); the engine's exit code is set
+    CompileFailure, // nothing ran: the engine ends with ExitCompileFailure
+};
+
+ScriptOutcome runScript(const ScriptLists& script);
 
 } // namespace quillon
