@@ -2,6 +2,7 @@
 
 #include "bootstrap/engineState.h"
 #include "bootstrap/winFiles.h"
+#include "bootstrap/windowsVersion.h"
 
 #include <windows.h>
 
@@ -14,16 +15,9 @@ namespace {
 std::mutex logLock;
 bool firstWriteDone = false;
 
-bool isNtFamily() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 std::string encodeLine(const std::string& line) {
     std::string text = line + "\r\n";
-    static const bool unicode = isNtFamily();
+    static const bool unicode = runningOnNtFamily();
     if (!unicode) return text;
     int units = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(units, L'\0');

@@ -2,20 +2,13 @@
 
 #include "bootstrap/engineTexts.h"
 #include "bootstrap/startupWindows.h"
+#include "bootstrap/windowsVersion.h"
 
 #include <commctrl.h>
 
 namespace quillon {
 
 namespace {
-
-// The newer icon from Windows XP on; the older one before.
-bool isXpOrLater() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    return version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion != 0);
-}
 
 HWND createControl(HWND parent, const char* cls, DWORD style, int id, int x, int y, int w, int h) {
     HWND control = CreateWindowExA(0, cls, "", WS_CHILD | style, x, y, w, h, parent,
@@ -39,7 +32,7 @@ TSetupInit::TSetupInit() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     label_ = createControl(window_, "STATIC", WS_VISIBLE | SS_LEFT, Label1, 56, 16, 297, 33);
-    bool newer = isXpOrLater();
+    bool newer = runningOnXpOrLater(); // the newer icon from Windows XP on
     HWND image1 =
         createControl(window_, "STATIC", SS_ICON | (newer ? WS_VISIBLE : 0), Image1, 16, 16, 32, 32);
     HWND image2 =

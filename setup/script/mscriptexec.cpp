@@ -5,14 +5,14 @@
 #include "bootstrap/traceLog.h"
 #include "bootstrap/uLanguage.h"
 #include "bootstrap/winFiles.h"
+#include "bootstrap/windowsVersion.h"
 #include "installer/pendingProperties.h"
 #include "script/engineCommands.h"
+#include "script/engineHost.h"
 #include "script/predefinedVariables.h"
 #include "script/rebootCommands.h"
 #include "script/scriptCompiler.h"
 #include "script/scriptInterpreter.h"
-
-#include "bootstrap/asciiText.h"
 
 #include <windows.h>
 
@@ -20,23 +20,10 @@ namespace quillon {
 
 namespace {
 
-std::string formattedNow(bool date) {
-    char text[128] = {};
-    int length = date ? GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, sizeof(text))
-                      : GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, sizeof(text));
-    return length > 0 ? std::string(text) : std::string();
-}
-
-bool runningOnNt() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 // Membership of the Administrators group; on Vista and later a token that is not elevated holds the
 // group for denial only, so this is false there until the setup runs elevated.
 bool administrator() {
-    if (!runningOnNt()) return false;
+    if (!runningOnNtFamily()) return false;
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
     if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
@@ -49,7 +36,7 @@ bool administrator() {
 }
 
 std::string registeredValue(const char* name) {
-    const char* key = runningOnNt() ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
+    const char* key = runningOnNtFamily() ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
                                     : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
     HKEY handle = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
@@ -79,53 +66,13 @@ RunFacts runFacts(const std::string& setupDatabasePath) {
     facts.commandLineRest = e.commandLineRest;
     facts.launcherPath = e.launcherPath;
     facts.groupPolicyPath = e.groupPolicyPath;
-    facts.date = formattedNow(true);
-    facts.time = formattedNow(false);
+    facts.date = currentDateText();
+    facts.time = currentTimeText();
     facts.tempFolder = e.tempFolder;
     facts.supportFolder = e.supportFolder;
     facts.setupDatabasePath = setupDatabasePath;
     return facts;
 }
-
-// The engine around the interpreter: its message queue, the state a script may change, languages.
-class EngineHost : public InterpreterHost {
-  public:
-    void attach(ScriptInterpreter& interpreter) { interpreter_ = &interpreter; }
-
-    void letMessagesThrough() override {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-
-    void refreshBeforeCommand() override {
-        EngineState& e = engine();
-        TVariableManager& store = interpreter_->variables();
-        e.silent = truthOf(store.valueOf("SILENT"));
-        interpreter_->rules().silent = e.silent;
-        e.logPath = store.valueOf("LOGGED");
-        e.title = store.valueOf("TITLE");
-        e.logoSwitch = store.valueOf("KWIBLOGO") == "TRUE";
-        assignVariable(store, interpreter_->rules(), "DATE", formattedNow(true), "Initialization");
-        assignVariable(store, interpreter_->rules(), "TIME", formattedNow(false), "Initialization");
-        refreshLanguage(*interpreter_);
-    }
-
-    bool isPluginCommand(const std::string& name) const override {
-        for (const std::string& plugin : engine().manifest->pluginCommands)
-            if (equalsIgnoreCase(plugin, name)) return true;
-        return false;
-    }
-
-    std::string translate(const std::string& text, const std::string& key, size_t index) const override {
-        return translateText(text, key, index);
-    }
-
-  private:
-    ScriptInterpreter* interpreter_ = nullptr;
-};
 
 // Errors are ignored: a missing entry is the usual case.
 void removeResumeEntry() {

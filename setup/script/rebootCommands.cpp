@@ -1,6 +1,7 @@
 #include "rebootCommands.h"
 
 #include "bootstrap/engineState.h"
+#include "bootstrap/windowsVersion.h"
 #include "script/commandContext.h"
 #include "script/scriptInterpreter.h"
 
@@ -14,9 +15,7 @@ const char* const RunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\"
 
 // Failures are ignored: the script ends either way.
 void requestReboot() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (runningOnNtFamily()) {
         HANDLE token = nullptr;
         if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
             TOKEN_PRIVILEGES privileges{};
