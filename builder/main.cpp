@@ -57,6 +57,8 @@ int build(const std::vector<std::string>& arguments) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     try {
         Project project = parseProject(text, projectFile.string());
+        for (const auto& warning : project.warnings)
+            std::cerr << warning << "\n";
         BuildPaths paths{positional[0], engineDir ? *engineDir : defaultEngineDir(), positional[1]};
         for (const auto& line : buildSetupFolder(project, paths))
             std::cout << line << "\n";

@@ -3,6 +3,7 @@
 #include "bootstrap/asciiText.h"
 #include "commandKeys.h"
 #include "manifestFields.h"
+#include "script/commandCatalog.h"
 
 #include <algorithm>
 #include <iterator>
@@ -313,6 +314,15 @@ class Parser {
             fail(trailing->line, "[" + raw.name + "] gives the whole list; nothing can be added to it");
     }
 
+    void warnOnParameterCount(const ScriptCommand& command) {
+        std::optional<size_t> count = parameterCountOf(command.name.text);
+        if (!count || *count == command.parameters.size()) return;
+        project_.warnings.push_back(project_.fileName + ":" + std::to_string(command.name.line) + ": warning: " +
+                                    command.name.text + " takes " + std::to_string(*count) + " parameters, " +
+                                    std::to_string(command.parameters.size()) +
+                                    " given; the engine reads the lines after a command's own as the rest");
+    }
+
     void assemble() {
         checkSettings();
         SetupManifest& m = project_.manifest;
@@ -384,6 +394,7 @@ class Parser {
                 fail(key.line, "the key " + key.text + " is also the key of the command at line " +
                                    std::to_string(it->second));
         for (size_t i = 0; i < script_.size(); ++i) {
+            warnOnParameterCount(script_[i]);
             m.parameterStore.push_back(keys[i].text);
             for (const auto& parameter : script_[i].parameters) {
                 if (auto it = keyLines.find(parameter.text); it != keyLines.end())

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon::builder {
 
@@ -34,6 +35,8 @@ struct Project {
     ProjectPath database{"product.wxs"};
     ProjectPath databasePatch;
     ProjectPath languageFile;
+    // "FILE:LINE: warning: ..." for what builds but would not run as written.
+    std::vector<std::string> warnings;
 
     ProjectError error(const ProjectPath& at, const std::string& message) const {
         return ProjectError(fileName, at.line, message);

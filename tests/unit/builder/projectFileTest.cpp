@@ -178,6 +178,21 @@ TEST(ProjectFile, ScriptBuildsTheCommandLists) {
     EXPECT_EQ(m.mediaFolders, (StringList{"", "Files\\", "", ""}));
 }
 
+TEST(ProjectFile, WarnsOfABuiltInCommandWithTheWrongParameterCount) {
+    Project p = parse("[script]\n"
+                      "Display Dialog\n"
+                      "  | Welcome\n"
+                      "Set Variable\n"
+                      "  | A\n"
+                      "  | 1\n"
+                      "My Plug-in\n"
+                      "  | any\n");
+    EXPECT_EQ(p.warnings, (std::vector<std::string>{
+                              "setup.qsc:2: warning: Display Dialog takes 6 parameters, 1 given; the engine reads the "
+                              "lines after a command's own as the rest"}));
+    EXPECT_EQ(p.manifest.commands.size(), 3u); // it still builds as written
+}
+
 TEST(ProjectFile, DerivedKeysAreDeterministicAndDistinct) {
     std::string code = "{11111111-2222-3333-4444-555555555555}";
     EXPECT_EQ(derivedCommandKey(code, 7), derivedCommandKey(code, 7));
