@@ -6,18 +6,44 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace quillon {
 
-std::string currentDateText() {
+namespace {
+
+// DATE and TIME are refreshed before every command; formatting them is most of that cost, so the
+// texts are formatted again only when the clock has moved on to another second.
+struct ClockTexts {
+    SYSTEMTIME at{};
+    std::string date, time;
+    bool formatted = false;
+};
+
+const ClockTexts& clockTexts() {
+    static ClockTexts texts;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    now.wMilliseconds = 0;
+    if (texts.formatted && std::memcmp(&now, &texts.at, sizeof(now)) == 0) return texts;
     char text[128] = {};
-    int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, sizeof(text));
-    return length > 0 ? std::string(text) : std::string();
+    int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, text, sizeof(text));
+    texts.date = length > 0 ? std::string(text) : std::string();
+    length = GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &now, nullptr, text, sizeof(text));
+    texts.time = length > 0 ? std::string(text) : std::string();
+    texts.at = now;
+    texts.formatted = true;
+    return texts;
+}
+
+} // namespace
+
+std::string currentDateText() {
+    return clockTexts().date;
 }
 
 std::string currentTimeText() {
-    char text[128] = {};
-    int length = GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, sizeof(text));
-    return length > 0 ? std::string(text) : std::string();
+    return clockTexts().time;
 }
 
 void EngineHost::letMessagesThrough() {
