@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     std::printf("commands                      %zu (median of %d runs)\n", count, rounds);
     std::printf("without refreshes             %.0f commands/s\n", double(count) / without);
     std::printf("with the engine's refreshes   %.0f commands/s\n", double(count) / with);
-    std::printf("refreshes' share per command  %.1f %% (%.2f us of %.2f us)\n", 100.0 * (with - without) / with,
-                1e6 * (with - without) / double(count), 1e6 * with / double(count));
+    std::printf("refreshes' share per command  %.1f %% (%.2f us of %.2f us)\n",
+                100.0 * (with - without) / with, 1e6 * (with - without) / double(count),
+                1e6 * with / double(count));
     return 0;
 }

@@ -196,7 +196,8 @@ class Parser {
         std::string key(trimmed(text.substr(0, equals)));
         SetupManifest& m = project_.manifest;
         std::unordered_map<std::string, std::string*> texts = {{"name", &project_.name}};
-        for (const auto& setting : ManifestSettings) texts.emplace(setting.name, &(m.*setting.field));
+        for (const auto& setting : ManifestSettings)
+            texts.emplace(setting.name, &(m.*setting.field));
         std::unordered_map<std::string, ProjectPath*> paths = {
             {"support-files", &project_.supportFiles},
             {"database", &project_.database},
@@ -317,9 +318,9 @@ class Parser {
     void warnOnParameterCount(const ScriptCommand& command) {
         std::optional<size_t> count = parameterCountOf(command.name.text);
         if (!count || *count == command.parameters.size()) return;
-        project_.warnings.push_back(project_.fileName + ":" + std::to_string(command.name.line) + ": warning: " +
-                                    command.name.text + " takes " + std::to_string(*count) + " parameters, " +
-                                    std::to_string(command.parameters.size()) +
+        project_.warnings.push_back(project_.fileName + ":" + std::to_string(command.name.line) +
+                                    ": warning: " + command.name.text + " takes " + std::to_string(*count) +
+                                    " parameters, " + std::to_string(command.parameters.size()) +
                                     " given; the engine reads the lines after a command's own as the rest");
     }
 

@@ -182,8 +182,9 @@ int runEngine() {
         windows.close();
         trace("  </SetupSplash>");
         trace("  <RunScript>");
-        ScriptOutcome outcome = runScript({e.manifest->commands, e.manifest->keys, e.manifest->disabledFlags,
-                                           e.manifest->mediaFolders, e.parameterStores, e.setupDatabasePath()});
+        ScriptOutcome outcome =
+            runScript({e.manifest->commands, e.manifest->keys, e.manifest->disabledFlags,
+                       e.manifest->mediaFolders, e.parameterStores, e.setupDatabasePath()});
         if (outcome == ScriptOutcome::CompileFailure) {
             // Nothing ran. The support folder goes all the same: left behind it would only fill the
             // temp folder.

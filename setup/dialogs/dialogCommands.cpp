@@ -18,12 +18,18 @@ void setWindowHandle(CommandContext& command, uintptr_t window, std::string_view
 
 std::string resultText(const DialogRuntime::Shown& shown) {
     switch (shown.result) {
-    case DialogRuntime::NotModal: return "NOTMODAL";
-    case DialogRuntime::Cancel: return "CANCEL";
-    case DialogRuntime::Next: return "NEXT";
-    case DialogRuntime::Back: return "BACK";
-    case DialogRuntime::Button: return asciiUppered(shown.button);
-    default: return {};
+    case DialogRuntime::NotModal:
+        return "NOTMODAL";
+    case DialogRuntime::Cancel:
+        return "CANCEL";
+    case DialogRuntime::Next:
+        return "NEXT";
+    case DialogRuntime::Back:
+        return "BACK";
+    case DialogRuntime::Button:
+        return asciiUppered(shown.button);
+    default:
+        return {};
     }
 }
 
@@ -59,9 +65,12 @@ void displayDialog(CommandContext& command) {
         command.assignResult(result, resultText(shown));
     }
     if (interpreter.inWizard()) {
-        if (shown.result == DialogRuntime::Cancel) interpreter.setWizardDirection(WizardDirection::Cancel);
-        else if (shown.result == DialogRuntime::Next) interpreter.setWizardDirection(WizardDirection::Next);
-        else if (shown.result == DialogRuntime::Back) interpreter.setWizardDirection(WizardDirection::Back);
+        if (shown.result == DialogRuntime::Cancel)
+            interpreter.setWizardDirection(WizardDirection::Cancel);
+        else if (shown.result == DialogRuntime::Next)
+            interpreter.setWizardDirection(WizardDirection::Next);
+        else if (shown.result == DialogRuntime::Back)
+            interpreter.setWizardDirection(WizardDirection::Back);
     }
 }
 

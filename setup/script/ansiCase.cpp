@@ -9,7 +9,7 @@ namespace quillon {
 namespace {
 
 #ifdef _WIN32
-std::string converted(std::string_view text, DWORD (WINAPI* convert)(LPSTR, DWORD)) {
+std::string converted(std::string_view text, DWORD(WINAPI* convert)(LPSTR, DWORD)) {
     std::string out(text);
     if (!out.empty()) convert(out.data(), static_cast<DWORD>(out.size()));
     return out;

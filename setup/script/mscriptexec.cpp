@@ -26,8 +26,8 @@ bool administrator() {
     if (!runningOnNtFamily()) return false;
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators))
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                  0, &administrators))
         return false;
     BOOL member = FALSE;
     if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
@@ -37,7 +37,7 @@ bool administrator() {
 
 std::string registeredValue(const char* name) {
     const char* key = runningOnNtFamily() ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
-                                    : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+                                          : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
     HKEY handle = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
     char value[1024] = {};
@@ -100,8 +100,9 @@ void switchChangeCommandsOff(ScriptInterpreter& interpreter) {
 bool setupDatabaseFound(const std::string& path) {
     if (!path.empty() && fileExists(path)) return true;
     size_t dot = path.find_last_of('.'), slash = path.find_last_of('\\');
-    std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot)
-                                                                                                 : path;
+    std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+                           ? path.substr(0, dot)
+                           : path;
     return !path.empty() && fileExists(base + ".msp");
 }
 
@@ -149,7 +150,8 @@ ScriptOutcome runScript(const ScriptLists& lists) {
     trace("    </Variables>");
     trace("    <CompileScript>");
     std::vector<std::string> labels;
-    if (!compileScript(script, store, interpreter.rules(), labels).accepted()) return ScriptOutcome::CompileFailure;
+    if (!compileScript(script, store, interpreter.rules(), labels).accepted())
+        return ScriptOutcome::CompileFailure;
     trace("    </CompileScript>");
 
     store.clear();

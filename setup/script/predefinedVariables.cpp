@@ -27,14 +27,16 @@ void putProgressVariables(TVariableManager& store) {
     store.put("KWIB_thCancelled", "FALSE");
 }
 
-void putPreInitializationVariables(TVariableManager& store, const AssignmentRules& rules, const RunFacts& facts) {
+void putPreInitializationVariables(TVariableManager& store, const AssignmentRules& rules,
+                                   const RunFacts& facts) {
     const std::string_view context = "Pre-Initialization";
     assignVariable(store, rules, "TARGETDIR", "", context);
     assignVariable(store, rules, "STARTMENU", facts.title, context);
     assignVariable(store, rules, "ALLUSERS", truthText(facts.administrator), context);
 }
 
-void putInitializationVariables(TVariableManager& store, const AssignmentRules& rules, const RunFacts& facts) {
+void putInitializationVariables(TVariableManager& store, const AssignmentRules& rules,
+                                const RunFacts& facts) {
     auto set = [&](std::string_view name, std::string_view value) {
         assignVariable(store, rules, name, value, Initialization);
     };

@@ -9,9 +9,9 @@ namespace quillon {
 
 // What the engine knows about itself and the machine when the script starts.
 struct RunFacts {
-    std::string title;     // manifest field 6
-    std::string publisher; // manifest field 8
-    std::string version;   // manifest field 13
+    std::string title;          // manifest field 6
+    std::string publisher;      // manifest field 8
+    std::string version;        // manifest field 13
     bool administrator = false; // NT family with administrator rights (elevated on Vista and later)
     std::string engineFile;
     std::string exeFolder;  // trailing backslash
@@ -33,7 +33,8 @@ struct RunFacts {
 // The worker threads' progress variables, put directly.
 void putProgressVariables(TVariableManager& store);
 // TARGETDIR, STARTMENU and ALLUSERS, before the bootstrap.
-void putPreInitializationVariables(TVariableManager& store, const AssignmentRules& rules, const RunFacts& facts);
+void putPreInitializationVariables(TVariableManager& store, const AssignmentRules& rules,
+                                   const RunFacts& facts);
 // The variables the script starts with, after the bootstrap.
 void putInitializationVariables(TVariableManager& store, const AssignmentRules& rules, const RunFacts& facts);
 

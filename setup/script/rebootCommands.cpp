@@ -34,8 +34,8 @@ void writeResumeEntry(bool allUsers) {
     std::string command = e.launcherPath.empty() ? e.exeFolder + e.exeName + ".exe" : e.launcherPath;
     if (!e.commandLineRest.empty()) command += " " + e.commandLineRest;
     HKEY key = nullptr;
-    if (RegCreateKeyExA(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, RunKey, 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, RunKey, 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     RegSetValueExA(key, resumeValueName().c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                    static_cast<DWORD>(command.size() + 1));

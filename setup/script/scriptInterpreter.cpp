@@ -31,7 +31,8 @@ std::string runtimeErrorText(size_t line, std::string_view error) {
 }
 
 ScriptInterpreter::ScriptInterpreter(const ScriptModel& script, const CommandHeaders& headers,
-                                     TVariableManager& store, const CommandTable& commands, InterpreterHost& host)
+                                     TVariableManager& store, const CommandTable& commands,
+                                     InterpreterHost& host)
     : script_(script), headers_(headers), store_(store), commands_(commands), host_(host) {}
 
 void ScriptInterpreter::buildLabelTable() {
@@ -229,8 +230,10 @@ bool ScriptInterpreter::conditionHolds(const CommandContext& command) const {
         std::string right = store_.substitute(value);
         auto leftNumber = decimalInt32(left), rightNumber = decimalInt32(right);
         if (leftNumber && rightNumber) {
-            if (code == "0" || code == "1" || code == "3" || code == "4") holds = *leftNumber == *rightNumber;
-            else if (code == "2") holds = *leftNumber > *rightNumber;
+            if (code == "0" || code == "1" || code == "3" || code == "4")
+                holds = *leftNumber == *rightNumber;
+            else if (code == "2")
+                holds = *leftNumber > *rightNumber;
         } else if (code == "0") {
             holds = left == right;
         } else if (code == "1") {

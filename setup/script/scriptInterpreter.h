@@ -33,7 +33,8 @@ class InterpreterHost {
     virtual bool isPluginCommand(const std::string& /*name*/) const { return false; }
     virtual void runPluginCommand(CommandContext&) {}
     // The translation of a command's localizable parameter (key = parameter 0 or a variable key).
-    virtual std::string translate(const std::string& text, const std::string& /*key*/, size_t /*index*/) const {
+    virtual std::string translate(const std::string& text, const std::string& /*key*/,
+                                  size_t /*index*/) const {
         return text;
     }
 

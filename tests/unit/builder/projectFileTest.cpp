@@ -187,9 +187,10 @@ TEST(ProjectFile, WarnsOfABuiltInCommandWithTheWrongParameterCount) {
                       "  | 1\n"
                       "My Plug-in\n"
                       "  | any\n");
-    EXPECT_EQ(p.warnings, (std::vector<std::string>{
-                              "setup.qsc:2: warning: Display Dialog takes 6 parameters, 1 given; the engine reads the "
-                              "lines after a command's own as the rest"}));
+    EXPECT_EQ(p.warnings,
+              (std::vector<std::string>{
+                  "setup.qsc:2: warning: Display Dialog takes 6 parameters, 1 given; the engine reads the "
+                  "lines after a command's own as the rest"}));
     EXPECT_EQ(p.manifest.commands.size(), 3u); // it still builds as written
 }
 

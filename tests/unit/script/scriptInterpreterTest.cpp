@@ -54,7 +54,7 @@ struct ScriptRun {
     std::optional<std::string> error;
 
     explicit ScriptRun(const std::vector<Command>& commands, AssignmentRules rules = {},
-                 const std::vector<std::pair<std::string, std::string>>& variables = {}) {
+                       const std::vector<std::pair<std::string, std::string>>& variables = {}) {
         Script script(commands);
         ScriptModel model = script.model();
         StringList headerList;
@@ -86,8 +86,9 @@ Command elseWhen(std::string variable, std::string code, std::string value) {
 // Every command carries all its parameters: nothing in the store marks where they end.
 Command dialog(std::string name, std::string result, std::string modal, std::string skipVariable = "",
                std::string skipValue = "FALSE") {
-    return {"Display Dialog", {std::move(name), std::move(result), std::move(modal), std::move(skipVariable), "",
-                               std::move(skipValue)}};
+    return {"Display Dialog",
+            {std::move(name), std::move(result), std::move(modal), std::move(skipVariable), "",
+             std::move(skipValue)}};
 }
 const Command Else{"Else", {}}, End{"End", {}};
 const std::vector<std::pair<std::string, std::string>> OneAndTwo = {{"ONE", "1"}, {"TWO", "2"}};
@@ -101,37 +102,58 @@ TEST(ScriptInterpreter, ControlFlow) {
         std::vector<std::string> marks;
     } cases[] = {
         {"only the Else If that holds",
-         {when("ONE", "0", "2"), mark("if"), elseWhen("TWO", "0", "2"), mark("else if"), Else, mark("else"), End,
-          mark("after")},
+         {when("ONE", "0", "2"), mark("if"), elseWhen("TWO", "0", "2"), mark("else if"), Else, mark("else"),
+          End, mark("after")},
          {"else if", "after"}},
         {"only the first branch that holds",
          {when("ONE", "0", "1"), mark("if"), elseWhen("TWO", "0", "2"), mark("else if"), End},
          {"if"}},
         {"Else when nothing holds",
-         {when("ONE", "0", "2"), mark("if"), elseWhen("TWO", "0", "1"), mark("else if"), Else, mark("else"), End},
+         {when("ONE", "0", "2"), mark("if"), elseWhen("TWO", "0", "1"), mark("else if"), Else, mark("else"),
+          End},
          {"else"}},
         {"a nested block in a skipped branch does not stop the skip",
-         {when("ONE", "0", "2"), when("TWO", "0", "2"), mark("inner"), Else, mark("inner else"), End, mark("outer"),
-          Else, mark("else"), End},
+         {when("ONE", "0", "2"), when("TWO", "0", "2"), mark("inner"), Else, mark("inner else"), End,
+          mark("outer"), Else, mark("else"), End},
          {"else"}},
         {"a nested block in a branch that runs",
          {when("ONE", "0", "1"), when("TWO", "0", "1"), mark("inner"), Else, mark("inner else"), End, Else,
           mark("else"), End},
          {"inner else"}},
         {"disabled and ignored commands are passed over by the scans",
-         {when("ONE", "0", "2"), mark("if"), {"End", {}, true}, {"Ignore", {}}, {"Else", {}, true}, mark("still if"),
-          Else, mark("else"), End},
+         {when("ONE", "0", "2"),
+          mark("if"),
+          {"End", {}, true},
+          {"Ignore", {}},
+          {"Else", {}, true},
+          mark("still if"),
+          Else,
+          mark("else"),
+          End},
          {"else"}},
         {"GoTo Label out of a branch that runs",
-         {when("ONE", "0", "1"), mark("if"), {"GoTo Label", {"out"}}, Else, mark("else"), End, mark("skipped"),
-          {"Label", {"OUT"}}, mark("after")},
+         {when("ONE", "0", "1"),
+          mark("if"),
+          {"GoTo Label", {"out"}},
+          Else,
+          mark("else"),
+          End,
+          mark("skipped"),
+          {"Label", {"OUT"}},
+          mark("after")},
          {"if", "after"}},
         {"GoTo Label backwards",
-         {{"Label", {"again"}}, mark("pass"), when("ONE", "0", "1"), {"Set Variable", {"ONE", "2"}},
-          {"GoTo Label", {"AGAIN"}}, End},
+         {{"Label", {"again"}},
+          mark("pass"),
+          when("ONE", "0", "1"),
+          {"Set Variable", {"ONE", "2"}},
+          {"GoTo Label", {"AGAIN"}},
+          End},
          {"pass", "pass"}},
         {"Terminate Install ends the script", {mark("a"), {"Terminate Install", {}}, mark("b")}, {"a"}},
-        {"a name no command has does nothing", {{"No Such Command", {"x"}}, {"Comment", {"c"}}, mark("a")}, {"a"}},
+        {"a name no command has does nothing",
+         {{"No Such Command", {"x"}}, {"Comment", {"c"}}, mark("a")},
+         {"a"}},
     };
     for (const Case& c : cases) {
         ScriptRun run(c.script, {}, OneAndTwo);
@@ -160,13 +182,15 @@ TEST(ScriptInterpreter, Conditions) {
         {"2147483648", "0", "2147483648.0", "FALSE", false}, // out of 32-bit range: compared as text
     };
     for (const Case& c : cases) {
-        ScriptRun run({{"If", {"$LEFT$", c.code, c.right, c.negate}}, mark("held"), End}, {}, {{"LEFT", c.left}});
-        EXPECT_EQ(run.marks.size() == 1, c.holds) << c.left << " " << c.code << " " << c.right << " " << c.negate;
+        ScriptRun run({{"If", {"$LEFT$", c.code, c.right, c.negate}}, mark("held"), End}, {},
+                      {{"LEFT", c.left}});
+        EXPECT_EQ(run.marks.size() == 1, c.holds)
+            << c.left << " " << c.code << " " << c.right << " " << c.negate;
     }
     // The right side and the variable's value are substituted; code 5 asks whether the variable exists.
-    ScriptRun substituted({when("A", "0", "$B$x"), mark("held"), End, when("$B$", "5", ""), mark("exists"), End,
-                     when("NOPE", "5", ""), mark("nope"), End},
-                    {}, {{"A", "$B$x"}, {"B", "1"}});
+    ScriptRun substituted({when("A", "0", "$B$x"), mark("held"), End, when("$B$", "5", ""), mark("exists"),
+                           End, when("NOPE", "5", ""), mark("nope"), End},
+                          {}, {{"A", "$B$x"}, {"B", "1"}});
     EXPECT_EQ(substituted.marks, (std::vector<std::string>{"held", "exists"}));
 }
 
@@ -215,11 +239,11 @@ TEST(ScriptInterpreter, WizardLoops) {
 
 TEST(ScriptInterpreter, DisplayDialogOutsideAWizardLoop) {
     ScriptRun run({dialog("Progress", "SHOWN", "FALSE"),
-             dialog("Finish", "CLOSED", "TRUE"),
-             {"Set Variable", {"SKIP", "-1"}},
-             dialog("Skipped", "SKIPPED", "TRUE", "$SKIP$", "TRUE"),
-             {"Set Variable", {"SKIP", "yes"}},
-             dialog("Shown", "NOT SKIPPED", "TRUE", "SKIP", "TRUE")});
+                   dialog("Finish", "CLOSED", "TRUE"),
+                   {"Set Variable", {"SKIP", "-1"}},
+                   dialog("Skipped", "SKIPPED", "TRUE", "$SKIP$", "TRUE"),
+                   {"Set Variable", {"SKIP", "yes"}},
+                   dialog("Shown", "NOT SKIPPED", "TRUE", "SKIP", "TRUE")});
     EXPECT_EQ(run.store.valueOf("SHOWN"), "NOTMODAL");
     EXPECT_EQ(run.store.valueOf("CLOSED"), "NEXT");
     EXPECT_FALSE(run.store.exists("SKIPPED"));
