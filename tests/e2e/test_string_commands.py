@@ -142,3 +142,16 @@ def test_convert_path(prefix, builder, product_bin, tmp_path):
         expect("BARE", "Mixed Case File.txt", 9),
     ]
     assert run_checks(prefix, builder, product_bin, tmp_path, checks, cwd=folder) == ALL_PASSED
+
+
+def test_64_bit_file_view_under_wow64(prefix, product_bin):
+    # Only the 64-bit system folder holds the file; a 32-bit program sees it there only with
+    # redirection off, that is inside a view for a 64-bit target.
+    marker = prefix.drive_c / "windows" / "system32" / "quillon-view-marker.txt"
+    marker.write_text("x")
+    assert not (prefix.drive_c / "windows" / "syswow64" / marker.name).exists()
+
+    result = prefix.run(product_bin / "wow64FileViewCheck.exe", [r"C:\windows\system32\quillon-view-marker.txt"])
+
+    assert result.exit_code == 0, result.stdout + result.stderr
+    assert result.stdout.split() == ["plain=0", "x64=1", "win32=0", "after=0"]
