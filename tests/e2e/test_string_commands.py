@@ -11,7 +11,7 @@ from pathlib import Path
 
 import pytest
 
-from setup_projects import Project, build_setup
+from setup_projects import Project, build_setup, script
 
 ALL_PASSED = 100
 
@@ -21,51 +21,43 @@ def builder(host_bin: Path) -> Path:
     return host_bin / "builder"
 
 
-def command(name: str, *parameters: str) -> str:
-    return name + "\n" + "".join(f"  | {p}\n" for p in parameters)
-
-
-def set_variable(name: str, value: str) -> str:
-    return command("Set Variable", name, value)
-
-
-def expect(variable: str, value: str, exit_code: int) -> str:
+def expect(variable: str, value: str, exit_code: int) -> list[tuple]:
     """Ends the script with exit_code unless the variable holds exactly value."""
-    return command("If", variable, "0", value, "TRUE") + command("Terminate with Exit Code", str(exit_code)) + "End\n"
+    return [("If", variable, "0", value, "TRUE"), ("Terminate with Exit Code", str(exit_code)), ("End",)]
 
 
-def run_checks(prefix, builder, product_bin, tmp_path, checks: list[str], **run_options) -> int:
-    script = "".join(checks) + command("Terminate with Exit Code", str(ALL_PASSED))
-    exe = build_setup(builder, Project(tmp_path / "project", script=script), tmp_path / "out", product_bin)
+def run_checks(prefix, builder, product_bin, tmp_path, checks: list[tuple], **run_options) -> int:
+    text = script(*checks, ("Terminate with Exit Code", str(ALL_PASSED)))
+    exe = build_setup(builder, Project(tmp_path / "project", script=text), tmp_path / "out", product_bin)
     return prefix.run(exe, ["/s"], timeout=120, **run_options).exit_code
 
 
 def test_portable_commands_in_the_engine(prefix, builder, product_bin, tmp_path):
     checks = [
-        command("Parse String", "a=b=c", "=", "FIRST", "SECOND", "1", "FALSE", "FALSE"),
-        expect("FIRST", "a=b", 1), expect("SECOND", "c", 2),
-        command("Parse String", " key = Value ", "KEY", "NAME", "VALUE", "0", "TRUE", "TRUE"),
-        expect("NAME", "", 3), expect("VALUE", "= Value", 4),
-        set_variable("TEXT", "One one ONE"),
-        command("Replace String", "TEXT", "one", "1", "TRUE", "TRUE"),
-        expect("TEXT", "1 1 1", 5),
-        set_variable("PATH", r"c:\\dir\\file.txt"),
-        command("Convert Case", "PATH", "TRUE"),
-        expect("PATH", r"C:\DIR\FILE.TXT", 6),
-        set_variable("SHARE", r"\\server\share\dir\file.txt"),
-        command("Extract Path", "SHARE", "5"),
-        expect("SHARE", "\\\\server\\share\\", 7),
-        command("Mathematics", "3", "5", "13", "SEED"),
-        command("Mathematics", "7", "", "14", "STATE"),
-        command("Mathematics", "10", "", "15", "RANDOM"),
-        expect("RANDOM", "6", 8),
-        command("Mathematics", "-1", "60", "9", "SHIFTED"),
-        expect("SHIFTED", "15", 9),
-        command("Mathematics", "7", "0", "3", "QUOTIENT"),
-        expect("QUOTIENT", "", 10),
-        set_variable("X", "a"),
-        command("Evaluate Expression", '$X$ = "a" and ("b" > "abc")', "OUTCOME"),
-        expect("OUTCOME", "TRUE", 11),
+        ("Parse String", "a=b=c", "=", "FIRST", "SECOND", "1", "FALSE", "FALSE"),
+        *expect("FIRST", "a=b", 1), *expect("SECOND", "c", 2),
+        ("Parse String", " key = Value ", "KEY", "NAME", "VALUE", "0", "TRUE", "TRUE"),
+        *expect("NAME", "", 3), *expect("VALUE", "= Value", 4),
+        ("Set Variable", "TEXT", "One one ONE"),
+        ("Replace String", "TEXT", "one", "1", "TRUE", "TRUE"),
+        *expect("TEXT", "1 1 1", 5),
+        ("Set Variable", "PATH", r"c:\\dir\\file.txt"),
+        ("Convert Case", "PATH", "TRUE"),
+        *expect("PATH", r"C:\DIR\FILE.TXT", 6),
+        ("Set Variable", "SHARE", r"\\server\share\dir\file.txt"),
+        ("Extract Path", "SHARE", "5"),
+        *expect("SHARE", "\\\\server\\share\\", 7),
+        ("Mathematics", "3", "5", "13", "SEED"),
+        ("Mathematics", "7", "", "14", "STATE"),
+        ("Mathematics", "10", "", "15", "RANDOM"),
+        *expect("RANDOM", "6", 8),
+        ("Mathematics", "-1", "60", "9", "SHIFTED"),
+        *expect("SHIFTED", "15", 9),
+        ("Mathematics", "7", "0", "3", "QUOTIENT"),
+        *expect("QUOTIENT", "", 10),
+        ("Set Variable", "X", "a"),
+        ("Evaluate Expression", '$X$ = "a" and ("b" > "abc")', "OUTCOME"),
+        *expect("OUTCOME", "TRUE", 11),
     ]
     assert run_checks(prefix, builder, product_bin, tmp_path, checks) == ALL_PASSED
 
@@ -73,12 +65,12 @@ def test_portable_commands_in_the_engine(prefix, builder, product_bin, tmp_path)
 def test_temporary_file_is_created_in_the_temp_folder_of_the_start(prefix, builder, product_bin, tmp_path):
     before = set(prefix.temp_dir.iterdir())
     checks = [
-        set_variable("STARTTEMP", "$TEMPDIR$"),
-        set_variable("TEMPDIR", r"C:\elsewhere"),  # later changes do not move the file
-        command("Get Temporary File", "$TEMPFILE$"),
-        set_variable("FOLDER", "$TEMPFILE$"),
-        command("Extract Path", "FOLDER", "3"),
-        expect("FOLDER", "$STARTTEMP$", 1),
+        ("Set Variable", "STARTTEMP", "$TEMPDIR$"),
+        ("Set Variable", "TEMPDIR", r"C:\elsewhere"),  # later changes do not move the file
+        ("Get Temporary File", "$TEMPFILE$"),
+        ("Set Variable", "FOLDER", "$TEMPFILE$"),
+        ("Extract Path", "FOLDER", "3"),
+        *expect("FOLDER", "$STARTTEMP$", 1),
     ]
     assert run_checks(prefix, builder, product_bin, tmp_path, checks) == ALL_PASSED
 
@@ -90,18 +82,18 @@ def test_temporary_file_is_created_in_the_temp_folder_of_the_start(prefix, build
 
 def test_environment(prefix, builder, product_bin, tmp_path):
     checks = [
-        command("Get Environment", "QUILLON_NOT_DEFINED", "UNDEFINED"),
-        expect("UNDEFINED", "%QUILLON_NOT_DEFINED%", 1),
-        set_variable("NAME", "QUILLON_E2E"),
-        set_variable("DEFINED", ""),  # the compiler knows the result only by the name written bare
-        command("Get Environment", "$NAME$", "$DEFINED$"),
-        expect("DEFINED", "two words", 2),
-        command("Get Environment", "", "ALL"),
+        ("Get Environment", "QUILLON_NOT_DEFINED", "UNDEFINED"),
+        *expect("UNDEFINED", "%QUILLON_NOT_DEFINED%", 1),
+        ("Set Variable", "NAME", "QUILLON_E2E"),
+        ("Set Variable", "DEFINED", ""),  # the compiler knows the result only by the name written bare
+        ("Get Environment", "$NAME$", "$DEFINED$"),
+        *expect("DEFINED", "two words", 2),
+        ("Get Environment", "", "ALL"),
         # Entries are joined by the newline marker, which Replace String matches through $NEWLINE$.
-        command("Replace String", "ALL", "$NEWLINE$", "|", "FALSE", "TRUE"),
-        command("If", "ALL", "1", "|QUILLON_E2E=two words|", "TRUE"),
-        command("Terminate with Exit Code", "3"),
-        "End\n",
+        ("Replace String", "ALL", "$NEWLINE$", "|", "FALSE", "TRUE"),
+        ("If", "ALL", "1", "|QUILLON_E2E=two words|", "TRUE"),
+        ("Terminate with Exit Code", "3"),
+        ("End",),
     ]
     exit_code = run_checks(prefix, builder, product_bin, tmp_path, checks, env={"QUILLON_E2E": "two words"})
     assert exit_code == ALL_PASSED
@@ -113,33 +105,33 @@ def test_convert_path(prefix, builder, product_bin, tmp_path):
     (folder / "Mixed Case File.txt").write_text("x")
     on_disk = r"c:\Quillon Long Folder\Mixed Case File.txt"  # the drive is kept as written
     checks = [
-        set_variable("LONG", r"c:\\quillon long folder\\mixed case file.txt"),
-        command("Convert Path", "LONG", "FALSE"),
-        expect("LONG", on_disk, 1),
-        set_variable("SHORT", "$LONG$"),
-        command("Convert Path", "SHORT", "TRUE"),
-        command("If", "SHORT", "0", "$LONG$"), command("Terminate with Exit Code", "2"), "End\n",
-        command("If", "SHORT", "0", ""), command("Terminate with Exit Code", "3"), "End\n",
-        set_variable("BACK", "$SHORT$"),
-        command("Convert Path", "BACK", "FALSE"),
-        expect("BACK", on_disk, 4),
-        set_variable("QUOTED", r'"c:\quillon long folder\mixed case file.txt"'),
-        command("Convert Path", "QUOTED", "FALSE"),
-        expect("QUOTED", on_disk, 5),
+        ("Set Variable", "LONG", r"c:\\quillon long folder\\mixed case file.txt"),
+        ("Convert Path", "LONG", "FALSE"),
+        *expect("LONG", on_disk, 1),
+        ("Set Variable", "SHORT", "$LONG$"),
+        ("Convert Path", "SHORT", "TRUE"),
+        ("If", "SHORT", "0", "$LONG$"), ("Terminate with Exit Code", "2"), ("End",),
+        ("If", "SHORT", "0", ""), ("Terminate with Exit Code", "3"), ("End",),
+        ("Set Variable", "BACK", "$SHORT$"),
+        ("Convert Path", "BACK", "FALSE"),
+        *expect("BACK", on_disk, 4),
+        ("Set Variable", "QUOTED", r'"c:\quillon long folder\mixed case file.txt"'),
+        ("Convert Path", "QUOTED", "FALSE"),
+        *expect("QUOTED", on_disk, 5),
         # Not on disk: the long form keeps the path as given, the short form is empty.
-        set_variable("MISSING", r"c:\quillon long folder\missing.txt"),
-        command("Convert Path", "MISSING", "FALSE"),
-        expect("MISSING", r"c:\quillon long folder\missing.txt", 6),
-        command("Convert Path", "MISSING", "TRUE"),
-        expect("MISSING", "", 7),
+        ("Set Variable", "MISSING", r"c:\quillon long folder\missing.txt"),
+        ("Convert Path", "MISSING", "FALSE"),
+        *expect("MISSING", r"c:\quillon long folder\missing.txt", 6),
+        ("Convert Path", "MISSING", "TRUE"),
+        *expect("MISSING", "", 7),
         # A wildcard is not looked up, so it does not turn into the name of some file it matches.
-        set_variable("WILD", r"c:\quillon long folder\*.txt"),
-        command("Convert Path", "WILD", "FALSE"),
-        expect("WILD", r"c:\quillon long folder\*.txt", 8),
+        ("Set Variable", "WILD", r"c:\quillon long folder\*.txt"),
+        ("Convert Path", "WILD", "FALSE"),
+        *expect("WILD", r"c:\quillon long folder\*.txt", 8),
         # A name relative to the current folder stays relative.
-        set_variable("BARE", "mixed case file.txt"),
-        command("Convert Path", "BARE", "FALSE"),
-        expect("BARE", "Mixed Case File.txt", 9),
+        ("Set Variable", "BARE", "mixed case file.txt"),
+        ("Convert Path", "BARE", "FALSE"),
+        *expect("BARE", "Mixed Case File.txt", 9),
     ]
     assert run_checks(prefix, builder, product_bin, tmp_path, checks, cwd=folder) == ALL_PASSED
 

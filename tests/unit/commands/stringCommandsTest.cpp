@@ -8,8 +8,8 @@
 #include <initializer_list>
 
 using namespace quillon;
-using quillon::testing::Command;
-using quillon::testing::Script;
+using quillon::scripts::Command;
+using quillon::scripts::Script;
 
 namespace {
 

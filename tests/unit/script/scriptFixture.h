@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace quillon::testing {
+namespace quillon::scripts {
 
 struct Command {
     std::string name;
@@ -34,4 +34,4 @@ struct Script {
     ScriptModel model() const { return ScriptModel(commands, keys, flags, media, {&store}); }
 };
 
-} // namespace quillon::testing
+} // namespace quillon::scripts
