@@ -38,6 +38,10 @@ int32_t CommandContext::integer(size_t n) const {
     return integerOf(raw(n));
 }
 
+int64_t CommandContext::integer64(size_t n) const {
+    return integer64Of(raw(n));
+}
+
 std::string CommandContext::localizable(std::string_view text, size_t index) const {
     std::string value(text);
     if (valueOrEmpty("LANGUAGE").empty()) return value;
@@ -46,6 +50,10 @@ std::string CommandContext::localizable(std::string_view text, size_t index) con
 
 std::string CommandContext::valueOrEmpty(std::string_view name) const {
     return variables().valueOf(name);
+}
+
+std::string CommandContext::variablePathText(std::string_view name) const {
+    return pathTextOf(variables().substitute(valueOrEmpty(name)));
 }
 
 void CommandContext::createIfAbsent(std::string_view name) const {

@@ -30,6 +30,8 @@ class CommandContext {
     bool boolean(size_t n) const;
     // The raw text as a signed 32-bit decimal number; other text raises a script error.
     int32_t integer(size_t n) const;
+    // The same as a signed 64-bit number.
+    int64_t integer64(size_t n) const;
 
     // With a language chosen, the text as translated for this command's localizable parameter
     // `index` (counted from 1 among those parameters); otherwise the text itself.
@@ -37,6 +39,9 @@ class CommandContext {
 
     // The value of a variable, "" when it does not exist.
     std::string valueOrEmpty(std::string_view name) const;
+    // The value of a variable read as path text: substituted, doubled backslashes made single (a UNC
+    // prefix kept); "" when it does not exist.
+    std::string variablePathText(std::string_view name) const;
     // Creates the variable (upper-cased name) with an empty value when it does not exist, so that a
     // result variable exists even when the command fails later.
     void createIfAbsent(std::string_view name) const;

@@ -1,5 +1,7 @@
 #include "engineCommands.h"
 
+#include "commands/stringCommands.h"
+#include "commands/systemStringCommands.h"
 #include "dialogs/dialogCommands.h"
 #include "script/endCommands.h"
 #include "script/rebootCommands.h"
@@ -14,6 +16,8 @@ const CommandTable& engineCommands() {
         addEndCommands(t);
         addRebootCommands(t);
         addDialogCommands(t);
+        addStringCommands(t);
+        addSystemStringCommands(t);
         return t;
     }();
     return table;

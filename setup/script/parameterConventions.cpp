@@ -8,13 +8,18 @@
 
 namespace quillon {
 
-std::string pathTextOf(std::string_view text) {
+std::string withSingleBackslashes(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         out += text[i];
         if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') ++i;
     }
+    return out;
+}
+
+std::string pathTextOf(std::string_view text) {
+    std::string out = withSingleBackslashes(text);
     if (text.substr(0, 2) == "\\\\") out.insert(out.begin(), '\\');
     return out;
 }

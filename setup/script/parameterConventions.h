@@ -8,7 +8,10 @@
 
 namespace quillon {
 
-// Every pair of backslashes becomes one; a leading pair stays two, so a UNC prefix survives.
+// Every pair of backslashes becomes one, a UNC prefix included.
+std::string withSingleBackslashes(std::string_view text);
+
+// The same, but a leading pair stays two, so a UNC prefix survives.
 std::string pathTextOf(std::string_view text);
 
 // "$NAME$" stands for NAME; any other text is the name itself.

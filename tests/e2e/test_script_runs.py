@@ -109,3 +109,36 @@ def test_exit_code_from_the_script_and_command_line_overrides(prefix, builder, p
         ("Terminate with Exit Code", "$CODE$"),
     ))
     assert prefix.run(exe, args, timeout=120).exit_code == exit_code
+
+
+# Extract Path with a part code that is not a number: an error that escapes the command.
+FAILING = [("Set Variable", "P", r"C:\dir\file.txt"), ("Extract Path", "P", "abc"),
+           ("Terminate with Exit Code", "5")]
+RUNTIME_ERROR = "Runtime error in setup script:\r\rLine 2: 'abc' is not a valid integer value"
+
+
+def test_a_runtime_error_shows_its_line_and_ends_the_script(prefix, ui, builder, product_bin, tmp_path, screenshot):
+    exe = build(builder, product_bin, tmp_path, script(*FAILING))
+
+    engine = prefix.start(exe, [r"/l=C:\setup.log"])
+    box = ui.wait_window(title="^Quillon Test - Quillon Wizard$", cls="#32770", timeout=90)
+    assert box["owner"] == 0
+    assert RUNTIME_ERROR in [c["text"] for c in ui.windows(root=box["hwnd"], all=True)]
+    screenshot("runtime-error")
+    ui.click(ui.control(box["hwnd"], cls="Button", text="OK")["hwnd"])
+
+    assert engine.wait(timeout=60).exit_code == 0  # unchanged: the script never reached its Terminate
+    trace = read_trace(prefix.drive_c / "setup.log")
+    assert trace[trace.index("    <kwib>") + 1:] == ["  </RunScript>", "  <Free>", "  </Free>",
+                                                   "  <CachedSupportDir>", "  </CachedSupportDir>", "</Quillon>"]
+    assert support_folders(prefix) == []
+
+
+@pytest.mark.parametrize("args, commands", [
+    (["/s"], FAILING),
+    ([], [("Set Variable", "SILENT", "TRUE"), *FAILING]),  # a script that turns silent stays quiet
+], ids=["silent switch", "silent from the script"])
+def test_a_runtime_error_in_a_silent_run_shows_nothing(prefix, ui, builder, product_bin, tmp_path, args, commands):
+    exe = build(builder, product_bin, tmp_path, script(*commands))
+    assert prefix.run(exe, args, timeout=120).exit_code == 0
+    assert [w for w in ui.windows() if w["class"] == "#32770"] == []
