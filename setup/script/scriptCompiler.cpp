@@ -2,6 +2,7 @@
 
 #include "bootstrap/asciiText.h"
 #include "script/mEval.h"
+#include "script/parameterConventions.h"
 
 #include <algorithm>
 #include <map>
@@ -110,6 +111,10 @@ const std::map<std::string_view, std::vector<size_t>> OutputParameters = {
 const std::string_view ReadsNamedVariable[] = {"Convert Path", "Convert Case", "Extract Path",
                                                "Replace String"};
 
+// Commands whose output variable may be written $NAME$ (besides Set Variable): the name between the
+// dollars is the one they write when they run, so that is the one defined.
+const std::string_view DollarFormOutputs[] = {"Localization Variable", "Get Temporary File", "Get Environment"};
+
 // Commands whose output variable must be named: (command, parameter).
 const std::map<std::string_view, size_t> RequiredOutput = {
     {"Is MSI Setup Installed", 2}, {"Find All Files", 4}, {"Check Disk Space", 1}};
@@ -195,7 +200,7 @@ class Compiler {
             const std::string& target = p(i, 1);
             size_t marker = target.find(SavedWithInstance);
             if (marker == std::string::npos) continue;
-            std::string name = target.substr(0, marker);
+            std::string name = nameWithOptionalDollars(target.substr(0, marker));
             if (target.substr(marker + SavedWithInstance.size()) == "TRUE" && !store_.exists(name))
                 define(name);
         }
@@ -222,7 +227,9 @@ class Compiler {
                                "The value $TARGETDIR$ represents the destination folder chosen by the user.");
         } else if (std::find(std::begin(ReadsNamedVariable), std::end(ReadsNamedVariable), name) !=
                    std::end(ReadsNamedVariable)) {
-            if (!store_.exists(p(i, 1))) return fail(i, "Variable not defined: " + p(i, 1));
+            // Replace String also takes the $NAME$ form, as it does when it runs.
+            bool found = name == "Replace String" ? known(p(i, 1)) : store_.exists(p(i, 1));
+            if (!found) return fail(i, "Variable not defined: " + p(i, 1));
         } else if (name == "GoTo Label") {
             if (std::find(labels_.begin(), labels_.end(), asciiUppered(p(i, 1))) == labels_.end())
                 return fail(i, "LABEL undefined: " + p(i, 1));
@@ -246,10 +253,12 @@ class Compiler {
             define(p(i, required->second));
         } else if (name == "Set Variable") {
             const std::string& target = p(i, 1);
-            define(target.substr(0, target.find(SavedWithInstance)));
+            define(nameWithOptionalDollars(target.substr(0, target.find(SavedWithInstance))));
         } else if (auto outputs = OutputParameters.find(name); outputs != OutputParameters.end()) {
+            bool dollarForm = std::find(std::begin(DollarFormOutputs), std::end(DollarFormOutputs), name) !=
+                              std::end(DollarFormOutputs);
             for (size_t n : outputs->second)
-                define(p(i, n));
+                define(dollarForm ? nameWithOptionalDollars(p(i, n)) : p(i, n));
         }
         return true;
     }

@@ -152,3 +152,16 @@ TEST(ScriptModel, ParametersFollowTheFirstMatchingKeyLineInTheFirstStoreThatHasI
     EXPECT_EQ(model.parameter(2, 1), ""); // a key in no store
     EXPECT_FALSE(model.disabled(2));      // flags missing for a command count as enabled
 }
+
+TEST(ScriptCompiler, AVariableWrittenWithDollarsIsTheNameBetweenThem) {
+    // Each command writes or reads the variable between the dollars when it runs.
+    auto r = compile({{"Set Variable", {"$FIRST$", "x"}},
+                      {"Get Environment", {"PATH", "$SECOND$"}},
+                      {"Replace String", {"$FIRST$", "x", "y", "FALSE", "TRUE"}},
+                      {"If", {"FIRST", "0", "$SECOND$"}},
+                      End});
+    EXPECT_TRUE(r.accepted()) << r.message;
+    // Convert Case takes its name as written.
+    EXPECT_EQ(compile({{"Set Variable", {"A", "x"}}, {"Convert Case", {"$A$", "TRUE"}}}).message,
+              "Variable not defined: $A$");
+}
