@@ -50,6 +50,15 @@ def with_escaping_entry(work: Path) -> Path:
     return path
 
 
+def with_unrepresentable_name(work: Path) -> Path:
+    """plain.txt beside a name of Greek and Cyrillic letters, which the Western code page lacks."""
+    tree = work / "unicodetree"
+    tree.mkdir()
+    (tree / "plain.txt").write_bytes(b"plain\n")
+    (tree / "\u03a9mega \u041f\u0440\u0438\u0432\u0435\u0442.txt").write_bytes(b"not for this code page\n")
+    return seven_zip(tree, work / "unicode.7z")
+
+
 def test_exports_list_extract_stop_and_refuse(prefix, product_bin, tmp_path):
     tree = make_tree(tmp_path / "tree")
     stored = seven_zip(tree, tmp_path / "stored.7z", *STORED)
@@ -60,9 +69,12 @@ def test_exports_list_extract_stop_and_refuse(prefix, product_bin, tmp_path):
     scratch = tmp_path / "scratch"
     scratch.mkdir()
 
-    archives = (stored, compressed, evil, tree, scratch, secret, secret_header)
+    unrepresentable = with_unrepresentable_name(tmp_path)
+
+    archives = (stored, compressed, evil, tree, scratch, secret, secret_header, unrepresentable)
     result = prefix.run(product_bin / "qovlibDllCheck.exe", [prefix.windows_path(p) for p in archives], timeout=120)
 
     assert result.exit_code == 0, result.stdout + result.stderr
     assert "all checks passed" in result.stdout
     assert not (tmp_path / "evil.txt").exists()
+    assert sorted(p.name for p in (scratch / "unrepresentable").iterdir()) == ["plain.txt"]

@@ -1,9 +1,10 @@
 // Exercises the built qov.lib through its exports, as the engine uses it. Windows only; run by
 // tests/e2e/test_qovlib_dll.py, which makes the archives with 7zz and runs this under Wine:
 //   qovlibDllCheck <stored.7z> <lzma.7z> <evil.7z> <source tree> <scratch folder>
-//                  <secret.7z> <secretHeader.7z>
+//                  <secret.7z> <secretHeader.7z> <unicode.7z>
 // evil.7z holds readme.txt and an entry renamed to "..\evil.txt"; secret.7z is the stored tree with
 // its data encrypted with the password "Secret", secretHeader.7z the same with its header encrypted too.
+// unicode.7z holds plain.txt and a name of Greek and Cyrillic letters.
 #include "dll/qovlibApi.h"
 
 #include <windows.h>
@@ -150,12 +151,32 @@ void checkPasswords(const std::string& secret, const std::string& secretHeader, 
           "no password for an encrypted header is 1003");
 }
 
+// An entry whose name has no spelling in the system code page: the listing fails with its own code
+// (the engine shows its general failure, not its password hint), the name a lossy conversion gives
+// finds nothing, and the entries the code page can spell still extract.
+void checkUnrepresentableName(const std::string& archive, const std::string& scratch) {
+    check(GetACP() != CP_UTF8, "the code page lacks Greek and Cyrillic letters");
+    QovListEntry* entries = nullptr;
+    uint32_t count = 0;
+    check(!OpenListArchive(archive.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count) &&
+              GetLastArchiveError(0) == QovUnrepresentableName,
+          "a name outside the code page fails the listing with 1013");
+    char lossy[MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, L"\u03a9mega \u041f\u0440\u0438\u0432\u0435\u0442.txt", -1, lossy,
+                        sizeof lossy, nullptr, nullptr);
+    const std::string out = scratch + "\\unrepresentable";
+    check(!extract(archive, out, {lossy}) && GetLastArchiveError(0) == QovEntryNotFound && filesIn(out) == 0,
+          "the lossy spelling of the name finds no entry: 1012, nothing written");
+    check(extract(archive, out, {"plain.txt"}) && readAll(out + "\\plain.txt") == "plain\n",
+          "the entries the code page can spell extract");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 8) {
+    if (argc != 9) {
         std::printf("usage: qovlibDllCheck <stored.7z> <lzma.7z> <evil.7z> <source tree> <scratch folder> "
-                    "<secret.7z> <secretHeader.7z>\n");
+                    "<secret.7z> <secretHeader.7z> <unicode.7z>\n");
         return 2;
     }
     const std::string stored = argv[1], lzma = argv[2], evil = argv[3], tree = argv[4], scratch = argv[5];
@@ -169,7 +190,8 @@ int main(int argc, char** argv) {
               GetLastArchiveError(0) == QovCannotOpen,
           "a program is not an archive: 1003");
     void* compressed = OpenListArchive(lzma.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count);
-    check(compressed != nullptr && count > 0, "an ordinary 7zz archive (compressed header, LZMA2, solid) lists");
+    check(compressed != nullptr && count > 0,
+          "an ordinary 7zz archive (compressed header, LZMA2, solid) lists");
     if (compressed) CloseListArchive(compressed);
 
     void* listing = OpenListArchive(stored.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count);
@@ -254,6 +276,7 @@ int main(int argc, char** argv) {
           "nothing is written when one path is unsafe");
 
     checkPasswords(argv[6], argv[7], tree, scratch);
+    checkUnrepresentableName(argv[8], scratch);
 
     std::printf(failures == 0 ? "qovlibDllCheck: all checks passed\n" : "qovlibDllCheck: %d checks failed\n",
                 failures);
