@@ -40,7 +40,7 @@ fuzz: deps
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON
 	cmake --build $(BUILD)/fuzz
 
-# Extraction speed of qovx against 7zz (LZMA and LZMA2, -mx1/5/9); builds its own Release tree in build/bench
+# Extraction speed of qovx against 7zz (LZMA and LZMA2 at -mx1/5/9, PPMd at -mx5); builds its own Release tree in build/bench
 bench: deps
 	/usr/bin/python3 bench/extractSpeed.py --work $(BUILD)/bench
 
