@@ -40,8 +40,8 @@ fuzz: deps
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON
 	cmake --build $(BUILD)/fuzz
 
-# Extraction speed of qovx against 7zz (LZMA and LZMA2, -mx1/5/9; its own Release tree in build/bench),
-# then the interpreter's cost per command under Wine
+# Extraction speed of qovx against 7zz (LZMA and LZMA2 at -mx1/5/9, PPMd at -mx5; its own Release tree
+# in build/bench), then the interpreter's cost per command under Wine
 bench: build i386
 	/usr/bin/python3 bench/extractSpeed.py --work $(BUILD)/bench
 	/usr/bin/python3 bench/interpreterSpeed.py --work $(BUILD)/bench

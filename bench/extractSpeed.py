@@ -2,9 +2,9 @@
 """Extraction speed of qovx against 7zz on the same archives, measured in the same run.
 
 Makes deterministic test data (text, program-like binary, incompressible and sparse parts), archives
-it with 7zz for LZMA and LZMA2 at -mx1, -mx5 and -mx9 (single-threaded), then extracts each archive
-with `7zz x -mmt1` and with `qovx x` several times and prints the medians. The ratio is our speed
-over 7zz's (from CPU time, see below): 1.0 is as fast, above 1.0 faster.
+it with 7zz for LZMA and LZMA2 at -mx1, -mx5 and -mx9 and for PPMd at -mx5 (single-threaded), then
+extracts each archive with `7zz x -mmt1` and with `qovx x` several times and prints the medians. The
+ratio is our speed over 7zz's (from CPU time, see below): 1.0 is as fast, above 1.0 faster.
 
 qovx is built in a Release tree without sanitizers (build/bench/cmake unless --qovx is given). Data
 and archives are kept in the work folder and reused while the parameters stay the same.
@@ -25,7 +25,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 SEVEN_ZIP = "/usr/bin/7zz"
 DATA_VERSION = 1  # bump when the generator changes, so cached data and archives are remade
-CASES = [(method, level) for method in ("LZMA", "LZMA2") for level in (1, 5, 9)]
+CASES = [(method, level) for method in ("LZMA", "LZMA2") for level in (1, 5, 9)] + [("PPMd", 5)]
 
 
 def log(message):

@@ -21,6 +21,7 @@ enum class ErrorCode : std::int32_t {
     OutOfMemory = 1010,
     CrcMismatch = 1011,
     EntryNotFound = 1012,
+    UnrepresentableName = 1013,
 };
 
 class ArchiveError : public std::runtime_error {

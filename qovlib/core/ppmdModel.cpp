@@ -560,10 +560,16 @@ void PpmdModel::updateBin() {
     nextContext();
 }
 
+void PpmdModel::startExclusions() {
+    if (++exclusionStamp_ == 0) {
+        excludedAt_.fill(0);
+        exclusionStamp_ = 1;
+    }
+}
+
 // The escape path walks every state of the shorter contexts, so it works on plain pointers and
 // arrays: this build's tests run it unoptimised.
 int PpmdModel::decodeSymbol(PpmdRangeDecoder& decoder) {
-    bool excluded[256] = {};
     if (numStats(minContext_) != 1) {
         std::uint32_t s = stats(minContext_);
         const std::uint32_t count = decoder.threshold(summFreq(minContext_));
@@ -590,9 +596,10 @@ int PpmdModel::decodeSymbol(PpmdRangeDecoder& decoder) {
         if (count >= summFreq(minContext_)) return -2;
         hiBitsFlag_ = tables.highBits[symbol(foundState_)];
         decoder.decode(hiCnt, summFreq(minContext_) - hiCnt);
+        startExclusions();
         const std::uint8_t* state = base_ + stats(minContext_);
         for (std::uint32_t n = numStats(minContext_); n > 0; --n, state += stateSize)
-            excluded[state[0]] = true;
+            excludedAt_[state[0]] = exclusionStamp_;
     } else {
         std::uint16_t& prob = binSumm();
         if (decoder.decodeBit(prob, binScale) == 0) {
@@ -604,7 +611,8 @@ int PpmdModel::decodeSymbol(PpmdRangeDecoder& decoder) {
         }
         prob = static_cast<std::uint16_t>(prob - mean(prob));
         initEsc_ = expEscape[prob >> 10];
-        excluded[symbol(oneState(minContext_))] = true;
+        startExclusions();
+        excludedAt_[symbol(oneState(minContext_))] = exclusionStamp_;
         prevSuccess_ = 0;
     }
 
@@ -623,10 +631,13 @@ int PpmdModel::decodeSymbol(PpmdRangeDecoder& decoder) {
         std::uint32_t found = 0;
         std::uint32_t hiCnt = 0;
         const std::uint8_t* state = base_ + stats(minContext_);
+        // Without a branch on the exclusion, which binary data makes unpredictable: every state is
+        // written to the next free slot, which only a candidate then keeps.
         for (std::uint32_t n = count; n > 0 && found < wanted; --n, state += stateSize) {
-            if (excluded[state[0]]) continue;
-            hiCnt += state[1];
-            candidates[found++] = state;
+            const std::uint32_t candidate = excludedAt_[state[0]] != exclusionStamp_;
+            hiCnt += state[1] & (0u - candidate);
+            candidates[found] = state;
+            found += candidate;
         }
         if (found < wanted) return -2;
 
@@ -654,7 +665,7 @@ int PpmdModel::decodeSymbol(PpmdRangeDecoder& decoder) {
         decoder.decode(hiCnt, freqSum - hiCnt);
         see.summ = static_cast<std::uint16_t>(see.summ + freqSum);
         for (std::uint32_t k = 0; k < found; ++k)
-            excluded[candidates[k][0]] = true;
+            excludedAt_[candidates[k][0]] = exclusionStamp_;
     }
 }
 

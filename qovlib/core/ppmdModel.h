@@ -119,6 +119,8 @@ class PpmdModel {
     void update1First();
     void update2();
     void updateBin();
+    // Begins a new set of symbols excluded by the contexts an escape has left.
+    void startExclusions();
 
     std::unique_ptr<std::uint8_t[]> memory_;
     std::uint8_t* base_ = nullptr;
@@ -144,6 +146,10 @@ class PpmdModel {
     std::array<std::array<See, 16>, 25> see_{};
     See dummySee_;
     std::array<std::array<std::uint16_t, 64>, 128> binSumm_{};
+    // A symbol is excluded while its entry equals the stamp; a new stamp clears them all at once
+    // instead of clearing 256 entries for every symbol.
+    std::array<std::uint8_t, 256> excludedAt_{};
+    std::uint8_t exclusionStamp_ = 0;
 };
 
 } // namespace qov

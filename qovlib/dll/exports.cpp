@@ -31,7 +31,8 @@ static_assert(int32_t(ErrorCode::ArchiveNotFound) == QovArchiveNotFound &&
                   int32_t(ErrorCode::BadArguments) == QovBadArguments &&
                   int32_t(ErrorCode::OutOfMemory) == QovOutOfMemory &&
                   int32_t(ErrorCode::CrcMismatch) == QovCrcMismatch &&
-                  int32_t(ErrorCode::EntryNotFound) == QovEntryNotFound,
+                  int32_t(ErrorCode::EntryNotFound) == QovEntryNotFound &&
+                  int32_t(ErrorCode::UnrepresentableName) == QovUnrepresentableName,
               "the core's codes are the engine's codes");
 
 namespace {
@@ -69,7 +70,9 @@ std::u16string withBackslashes(std::u16string name) {
 
 std::string listingPath(const qov::ArchiveEntry& entry) {
     auto ansi = qovdll::toAnsi(withBackslashes(entry.name));
-    if (!ansi) qov::fail(ErrorCode::CannotOpen, "an entry name cannot be written in the system code page");
+    if (!ansi)
+        qov::fail(ErrorCode::UnrepresentableName,
+                  "an entry name cannot be written in the system code page: " + entry.utf8Name());
     return *ansi;
 }
 
@@ -138,7 +141,7 @@ int QOV_API ExtractArchive(const char* archive, int32_t, const char* destination
                 qov::fail(ErrorCode::UnsafePath, "refusing unsafe path in archive: " + entry.utf8Name());
             auto ansi = qovdll::toAnsi(path->join(u'\\'));
             if (!ansi)
-                qov::fail(ErrorCode::WriteFailed,
+                qov::fail(ErrorCode::UnrepresentableName,
                           "cannot write a name in the system code page: " + entry.utf8Name());
             ansiPaths.emplace(index, std::move(*ansi));
         }
@@ -199,8 +202,11 @@ void* QOV_API OpenListArchive(const char* archive, int32_t, QovPasswordCallback 
                 listing->entries.push_back(item);
             }
         } catch (const qov::ArchiveError& error) {
-            // The engine tells only a missing archive from one it cannot read.
-            if (error.code() == ErrorCode::ArchiveNotFound) throw;
+            // The engine tells a missing archive from one it cannot read, with a hint at the
+            // password for the second. A name without a spelling in the code page is neither and
+            // keeps its own code, which the engine reports as a general failure.
+            if (error.code() == ErrorCode::ArchiveNotFound || error.code() == ErrorCode::UnrepresentableName)
+                throw;
             qov::fail(ErrorCode::CannotOpen, error.what());
         }
         // The strings stay where they are from here on, so the pointers remain valid.

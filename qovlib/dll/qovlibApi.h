@@ -84,6 +84,7 @@ enum : int32_t {
     QovOutOfMemory = 1010,
     QovCrcMismatch = 1011,
     QovEntryNotFound = 1012,  // a requested name is not in the archive
+    QovUnrepresentableName = 1013,  // an entry name has no spelling in the system ANSI code page
 };
 
 int QOV_API ExtractArchive(const char* archive, int32_t one, const char* destination, TSZW_TARGETFILES* files,

@@ -1,9 +1,11 @@
 // Exercises the built qov.lib through its exports, as the engine uses it. Windows only; run by
 // tests/e2e/test_qovlib_dll.py, which makes the archives with 7zz and runs this under Wine:
 //   qovlibDllCheck <stored.7z> <lzma.7z> <evil.7z> <source tree> <scratch folder>
-//                  <secret.7z> <secretHeader.7z>
+//                  <secret.7z> <secretHeader.7z> <unicode.7z> <large.7z> <huge.7z>
 // evil.7z holds readme.txt and an entry renamed to "..\evil.txt"; secret.7z is the stored tree with
 // its data encrypted with the password "Secret", secretHeader.7z the same with its header encrypted too.
+// unicode.7z holds plain.txt and a name of Greek and Cyrillic letters; large.7z a few MiB in one solid
+// LZMA2 folder; huge.7z the stored entries huge.bin (4 GiB + 5 bytes) and small.txt ("small\n").
 #include "dll/qovlibApi.h"
 
 #include <windows.h>
@@ -48,10 +50,10 @@ bool exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Leftovers of a failed write in `folder`: anything but the expected names.
-int filesIn(const std::string& folder) {
+// The names in `folder` matching `pattern`: what a failed write may have left behind.
+int filesIn(const std::string& folder, const char* pattern = "*") {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int count = 0;
     do {
@@ -61,10 +63,18 @@ int filesIn(const std::string& folder) {
     return count;
 }
 
+struct Report {
+    std::string path;
+    uint64_t done;
+    uint64_t total;
+};
+std::vector<Report> reports;
 int progressCalls = 0;
 int progressStopAt = 0;
-int QOV_API onProgress(const char*, uint32_t, uint32_t, uint32_t, uint32_t) {
+int QOV_API onProgress(const char* path, uint32_t doneLow, uint32_t doneHigh, uint32_t totalLow,
+                       uint32_t totalHigh) {
     ++progressCalls;
+    reports.push_back({path, uint64_t{doneHigh} << 32 | doneLow, uint64_t{totalHigh} << 32 | totalLow});
     return progressCalls != progressStopAt;
 }
 
@@ -77,10 +87,12 @@ int QOV_API onSecond(uint32_t index, uint32_t count) {
 int overwriteAnswer = QovKeepExisting;
 int overwriteCalls = 0;
 uint32_t overwriteOldSize = 0;
-int QOV_API onOverwrite(const char*, uint32_t oldSizeLow, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                        uint32_t, uint32_t, uint32_t) {
+uint64_t overwriteNewSize = 0;
+int QOV_API onOverwrite(const char*, uint32_t oldSizeLow, uint32_t, uint32_t, uint32_t, uint32_t newSizeLow,
+                        uint32_t newSizeHigh, uint32_t, uint32_t, uint32_t) {
     ++overwriteCalls;
     overwriteOldSize = oldSizeLow;
+    overwriteNewSize = uint64_t{newSizeHigh} << 32 | newSizeLow;
     return overwriteAnswer;
 }
 
@@ -150,12 +162,104 @@ void checkPasswords(const std::string& secret, const std::string& secretHeader, 
           "no password for an encrypted header is 1003");
 }
 
+// An entry whose name has no spelling in the system code page: the listing fails with its own code
+// (the engine shows its general failure, not its password hint), the name a lossy conversion gives
+// finds nothing, and the entries the code page can spell still extract.
+void checkUnrepresentableName(const std::string& archive, const std::string& scratch) {
+    check(GetACP() != CP_UTF8, "the code page lacks Greek and Cyrillic letters");
+    QovListEntry* entries = nullptr;
+    uint32_t count = 0;
+    check(!OpenListArchive(archive.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count) &&
+              GetLastArchiveError(0) == QovUnrepresentableName,
+          "a name outside the code page fails the listing with 1013");
+    char lossy[MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, L"\u03a9mega \u041f\u0440\u0438\u0432\u0435\u0442.txt", -1, lossy,
+                        sizeof lossy, nullptr, nullptr);
+    const std::string out = scratch + "\\unrepresentable";
+    check(!extract(archive, out, {lossy}) && GetLastArchiveError(0) == QovEntryNotFound && filesIn(out) == 0,
+          "the lossy spelling of the name finds no entry: 1012, nothing written");
+    check(extract(archive, out, {"plain.txt"}) && readAll(out + "\\plain.txt") == "plain\n",
+          "the entries the code page can spell extract");
+}
+
+// A few MiB in one solid folder: a report at the start of every file and at most about 256 KiB of
+// data between two reports, all against the total of the selection; a 0 inside a file stops there.
+void checkProgressPace(const std::string& archive, const std::string& scratch) {
+    QovListEntry* entries = nullptr;
+    uint32_t count = 0;
+    void* listing = OpenListArchive(archive.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count);
+    check(listing != nullptr, "the large archive lists");
+    if (!listing) return;
+    std::vector<std::string> names;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        names.push_back(entries[i].path);
+        total += uint64_t{entries[i].sizeHigh} << 32 | entries[i].sizeLow;
+    }
+    CloseListArchive(listing);
+
+    reports.clear();
+    progressCalls = 0;
+    check(extract(archive, scratch + "\\large", names), "the large archive extracts");
+    bool steady = !reports.empty() && reports.front().done == 0;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        steady = steady && reports[i].total == total && reports[i].done <= total;
+        if (i > 0)
+            steady = steady && reports[i].done >= reports[i - 1].done &&
+                     reports[i].done - reports[i - 1].done <= (256u + 64u) << 10;
+    }
+    check(steady, "reports count up to the selection's total, at most about 256 KiB apart");
+    for (const auto& name : names) {
+        bool reported = false;
+        for (const auto& report : reports)
+            reported = reported || report.path == name;
+        check(reported, ("every entry is reported by its path: " + name).c_str());
+    }
+
+    // Stop at the third report inside manual.txt, the 2.9 MB file.
+    std::size_t inside = 0;
+    int stopAt = 0;
+    for (std::size_t i = 0; i < reports.size() && !stopAt; ++i)
+        if (reports[i].path == "docs\\manual.txt" && ++inside == 3) stopAt = static_cast<int>(i) + 1;
+    check(stopAt > 0, "a large file is reported more than twice");
+    const std::string stopped = scratch + "\\largeStopped";
+    progressCalls = 0;
+    progressStopAt = stopAt;
+    check(!extract(archive, stopped, names) && GetLastArchiveError(0) == QovStoppedByCaller &&
+              progressCalls == stopAt,
+          "a 0 inside a compressed file stops at once with 1008");
+    check(!exists(stopped + "\\docs\\manual.txt") && filesIn(stopped + "\\docs", "qov*.tmp") == 0,
+          "nothing of the file being written stays");
+    progressStopAt = 0;
+}
+
+// 64-bit quantities as two halves: the total and, once the huge entry is passed over by keeping an
+// existing file, the bytes done; the overwrite question's new size; small.txt read from beyond 4 GiB.
+void checkHugeEntry(const std::string& archive, const std::string& scratch) {
+    const uint64_t hugeSize = (uint64_t{4} << 30) + 5;
+    const std::string out = scratch + "\\huge";
+    CreateDirectoryA(out.c_str(), nullptr);
+    writeAll(out + "\\huge.bin", "kept");
+    reports.clear();
+    progressCalls = 0;
+    overwriteCalls = 0;
+    overwriteAnswer = QovKeepExisting;
+    check(extract(archive, out, {"huge.bin", "small.txt"}), "the archive with a 4 GiB entry extracts");
+    check(overwriteCalls == 1 && overwriteNewSize == hugeSize,
+          "the overwrite question carries the 64-bit size");
+    check(reports.size() == 2 && reports[0].total == hugeSize + 6 && reports[1].done == hugeSize &&
+              reports[1].path == "small.txt",
+          "progress carries 64-bit totals and counts");
+    check(readAll(out + "\\huge.bin") == "kept" && readAll(out + "\\small.txt") == "small\n",
+          "data beyond 4 GiB is read from the right place");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 8) {
+    if (argc != 11) {
         std::printf("usage: qovlibDllCheck <stored.7z> <lzma.7z> <evil.7z> <source tree> <scratch folder> "
-                    "<secret.7z> <secretHeader.7z>\n");
+                    "<secret.7z> <secretHeader.7z> <unicode.7z> <large.7z> <huge.7z>\n");
         return 2;
     }
     const std::string stored = argv[1], lzma = argv[2], evil = argv[3], tree = argv[4], scratch = argv[5];
@@ -169,7 +273,8 @@ int main(int argc, char** argv) {
               GetLastArchiveError(0) == QovCannotOpen,
           "a program is not an archive: 1003");
     void* compressed = OpenListArchive(lzma.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count);
-    check(compressed != nullptr && count > 0, "an ordinary 7zz archive (compressed header, LZMA2, solid) lists");
+    check(compressed != nullptr && count > 0,
+          "an ordinary 7zz archive (compressed header, LZMA2, solid) lists");
     if (compressed) CloseListArchive(compressed);
 
     void* listing = OpenListArchive(stored.c_str(), 0, nullptr, 0, 0, 0, "", &entries, &count);
@@ -254,6 +359,9 @@ int main(int argc, char** argv) {
           "nothing is written when one path is unsafe");
 
     checkPasswords(argv[6], argv[7], tree, scratch);
+    checkUnrepresentableName(argv[8], scratch);
+    checkProgressPace(argv[9], scratch);
+    checkHugeEntry(argv[10], scratch);
 
     std::printf(failures == 0 ? "qovlibDllCheck: all checks passed\n" : "qovlibDllCheck: %d checks failed\n",
                 failures);
