@@ -35,8 +35,12 @@ START_TAGS = [
     "    <ResourcePath>", "    </ResourcePath>", "    <Dialogs>", "    </Dialogs>",
     "  </SetupSplash>",
 ]
+SCRIPT_TAGS = [
+    "    <Variables>", "    </Variables>", "    <CompileScript>", "    </CompileScript>",
+    "    <BootStrap>", "    </BootStrap>", "    <kwib>", "    </kwib>", "    <ExitScript>", "    </ExitScript>",
+]
 END_TAGS = [
-    "  <RunScript>", "  </RunScript>", "  <Free>", "  </Free>",
+    "  <RunScript>", *SCRIPT_TAGS, "  </RunScript>", "  <Free>", "  </Free>",
     "  <CachedSupportDir>", "  </CachedSupportDir>", "</Quillon>",
 ]
 FULL_RUN_TAGS = START_TAGS + END_TAGS
@@ -105,3 +109,12 @@ def read_trace(path: Path, encoding: str = "utf-16-le") -> list[str]:
     text = data.decode(encoding)
     assert text.endswith("\r\n")
     return text[:-2].split("\r\n")
+
+
+def script(*commands: tuple) -> str:
+    """[script] text for (name, parameter, ...) tuples; a name starting with "! " is disabled."""
+    lines = []
+    for name, *parameters in commands:
+        lines.append(name)
+        lines.extend(f"  | {p}" if p else "  |" for p in parameters)
+    return "\n".join(lines) + "\n"

@@ -1,4 +1,5 @@
 #include "script/scriptCompiler.h"
+#include "scriptFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -6,31 +7,12 @@ using namespace quillon;
 
 namespace {
 
-struct Command {
-    std::string name;
-    std::vector<std::string> parameters;
-    bool disabled = false;
-};
-
-// The lists a manifest would carry for these commands.
-struct Script {
-    StringList commands, keys, flags, media, store;
-
-    explicit Script(const std::vector<Command>& list) {
-        for (size_t i = 0; i < list.size(); ++i) {
-            commands.push_back(list[i].name);
-            keys.push_back("{KEY-" + std::to_string(i) + "}");
-            flags.push_back(list[i].disabled ? "C" : "");
-            media.emplace_back();
-            store.push_back(keys.back());
-            store.insert(store.end(), list[i].parameters.begin(), list[i].parameters.end());
-        }
-    }
-};
+using scripts::Command;
+using scripts::Script;
 
 CompileResult compile(const std::vector<Command>& list, TVariableManager* out = nullptr) {
     Script s(list);
-    ScriptModel model(s.commands, s.keys, s.flags, s.media, {&s.store});
+    ScriptModel model = s.model();
     TVariableManager store;
     std::vector<std::string> labels;
     CompileResult r = compileScript(model, store, {}, labels);
