@@ -87,6 +87,16 @@ def test_languages_without_asking(prefix, builder, product_bin, tmp_path, langua
     assert prefix.run(exe, ["/s"], timeout=120).exit_code == (LANGUAGE_CODES[chosen] if chosen else 9)
 
 
+def test_a_patch_beside_the_database_does_not_ask(prefix, builder, product_bin, tmp_path):
+    """With a patch the locale's English is not chosen: the default language stays."""
+    project = languages_project(tmp_path / "project", ["English", "German"], "German")
+    project.folder.mkdir(parents=True)
+    (project.folder / "update.msp").write_bytes(b"not read before the installation")
+    project.extra_settings += "database-patch = update.msp\n"
+    exe = build(builder, product_bin, tmp_path, project)
+    assert prefix.run(exe, ["/s"], timeout=120).exit_code == LANGUAGE_CODES["German"]
+
+
 def test_no_key_file_means_no_language(prefix, builder, product_bin, tmp_path):
     project = languages_project(tmp_path / "project", ["Dutch", "German"], "German")
     del project.support_files[f"{TITLE}.mtx"]
@@ -178,3 +188,26 @@ def test_the_script_switches_and_drops_languages(prefix, builder, product_bin, t
               f"{terminate_with('99')}")
     exe = build(builder, product_bin, tmp_path, translated_project(tmp_path / "project", script))
     assert prefix.run(exe, ["/s"], timeout=120).exit_code == 3
+
+
+def language_block(texts: dict[int, str]) -> list[str]:
+    return [texts.get(line, f"text {line}") for line in range(1, 116)]
+
+
+def test_the_form_speaks_the_language_file(prefix, ui, builder, product_bin, tmp_path):
+    """The form's texts are engine texts: here from the block of the user's language (English)."""
+    english = {89: "Choose a language", 90: "Which language shall the setup speak?", 38: "&Go", 39: "&Stop"}
+    language_file = tmp_path / "project" / "engine.lang"
+    language_file.parent.mkdir(parents=True)
+    language_file.write_bytes(crlf(*language_block({}), "Spanish", *language_block({89: "Idioma"}),
+                                   "English", *language_block(english), "German", *language_block({89: "Sprache"})))
+    project = languages_project(tmp_path / "project", ["Dutch", "German"], "German")
+    project.extra_settings += "language-file = engine.lang\n"
+    exe = build(builder, product_bin, tmp_path, project)
+    engine = prefix.start(exe)
+    form = ui.wait_window(cls="TSetLanguage", timeout=60)
+    controls = children_by_id(ui, form)
+    assert [form["text"], controls[3]["text"], controls[1]["text"], controls[2]["text"]] == \
+        [english[89], english[90], english[38], english[39]]
+    ui.click(controls[2]["hwnd"])
+    assert engine.wait(timeout=120).exit_code == 0
