@@ -13,7 +13,8 @@ bool isXpOrLater() {
 
 } // namespace
 
-HWND createStartupWindow(const char* className, const char* name, DWORD style, DWORD exStyle, WNDPROC procedure) {
+HWND createStartupWindow(const char* className, const char* name, DWORD style, DWORD exStyle,
+                         WNDPROC procedure) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA existing;
     if (!GetClassInfoA(instance, className, &existing)) {
@@ -38,16 +39,18 @@ void setClientSize(HWND window, int width, int height) {
 
 HWND createControl(HWND parent, const char* cls, DWORD style, int id, int x, int y, int w, int h) {
     HWND control = CreateWindowExA(0, cls, "", WS_CHILD | style, x, y, w, h, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
-                                   nullptr);
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleA(nullptr), nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(startupFont()), FALSE);
     return control;
 }
 
 void createVersionIcons(HWND parent, int newerId, int olderId) {
     bool newer = isXpOrLater();
-    HWND newerIcon = createControl(parent, "STATIC", SS_ICON | (newer ? WS_VISIBLE : 0), newerId, 16, 16, 32, 32);
-    HWND olderIcon = createControl(parent, "STATIC", SS_ICON | (newer ? 0 : WS_VISIBLE), olderId, 16, 16, 32, 32);
+    HWND newerIcon =
+        createControl(parent, "STATIC", SS_ICON | (newer ? WS_VISIBLE : 0), newerId, 16, 16, 32, 32);
+    HWND olderIcon =
+        createControl(parent, "STATIC", SS_ICON | (newer ? 0 : WS_VISIBLE), olderId, 16, 16, 32, 32);
     SendMessageA(newerIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_INFORMATION)), 0);
     SendMessageA(olderIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_WINLOGO)), 0);
 }

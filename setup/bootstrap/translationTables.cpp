@@ -42,15 +42,16 @@ StringList translationLines(std::string_view contents) {
 TranslationTables::TranslationTables(TranslationFiles files) : files_(std::move(files)) {
     for (size_t i = 0; i < files_.keys.size(); ++i) {
         keyLines_.try_emplace(ansiUpper(files_.keys[i]), i);
-        if (i < files_.dialogs.size()) controlLines_.try_emplace(controlKey(files_.dialogs[i], files_.keys[i]), i);
+        if (i < files_.dialogs.size())
+            controlLines_.try_emplace(controlKey(files_.dialogs[i], files_.keys[i]), i);
     }
 }
 
 std::string TranslationTables::translate(const std::string& text, std::string_view key, size_t index,
                                          const StringList& buildSettings) const {
     TranslationMode mode = translationModeOf(buildSettings);
-    if (mode == TranslationMode::VariablesOnly &&
-        (key.find(VariableKeyStart) == std::string_view::npos || key.find(VariableKeyEnd) == std::string_view::npos))
+    if (mode == TranslationMode::VariablesOnly && (key.find(VariableKeyStart) == std::string_view::npos ||
+                                                   key.find(VariableKeyEnd) == std::string_view::npos))
         return text;
     auto found = keyLines_.find(ansiUpper(key));
     if (found == keyLines_.end() || index == 0) return text;

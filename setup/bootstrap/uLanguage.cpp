@@ -47,7 +47,8 @@ std::vector<std::string> offeredLanguages(const std::string& supportFolder) {
         std::string name = found.cFileName;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         // A pattern may also match a file through its short name.
-        if (!equalsIgnoreCase(std::string_view(name).substr(0, TranslationsPrefix.size()), TranslationsPrefix))
+        if (!equalsIgnoreCase(std::string_view(name).substr(0, TranslationsPrefix.size()),
+                              TranslationsPrefix))
             continue;
         if (equalsIgnoreCase(name, "translations.Map") || equalsIgnoreCase(name, "translations.Original") ||
             name.find("shared") != std::string::npos)
@@ -99,7 +100,8 @@ bool selectLanguage(ScriptInterpreter& interpreter) {
     std::vector<std::string> languages = offeredLanguages(e.supportFolder);
     if (languages.empty()) return true;
     std::string current;
-    if (indexOf(languages, e.manifest->defaultLanguage) < languages.size()) current = e.manifest->defaultLanguage;
+    if (indexOf(languages, e.manifest->defaultLanguage) < languages.size())
+        current = e.manifest->defaultLanguage;
 
     bool maintenance = truthOf(interpreter.variables().valueOf("MAINTENANCE"));
     bool patch = fileExists(e.supportFolder + e.exeName + ".msp");

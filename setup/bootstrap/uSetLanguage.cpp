@@ -47,8 +47,8 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 std::optional<size_t> TSetLanguage::choose(const std::vector<std::string>& languages, size_t preselected) {
     // Dialog border: caption and system menu, no minimise or maximise buttons, not sizeable.
     constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    HWND form = createStartupWindow("TSetLanguage", "SetLanguage", style, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
-                                    formProcedure);
+    HWND form = createStartupWindow("TSetLanguage", "SetLanguage", style,
+                                    WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, formProcedure);
     SendMessageA(form, WM_SETFONT, reinterpret_cast<WPARAM>(startupFont()), FALSE);
     setClientSize(form, ClientWidth, ClientHeight);
     centreStartupWindow(form);
@@ -57,10 +57,12 @@ std::optional<size_t> TSetLanguage::choose(const std::vector<std::string>& langu
     HWND label = createControl(form, "STATIC", WS_VISIBLE | SS_LEFT, Label1, 56, 16, 169, 33);
     createVersionIcons(form, Image1, Image2);
     // The height given to a drop-down list is that of its open list.
-    state.combo = createControl(form, "COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, LangCombo,
-                                56, 56, 169, 160);
-    HWND ok = createControl(form, "BUTTON", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, BitBtn1, 72, 92, 75, 25);
-    HWND cancel = createControl(form, "BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, BitBtn2, 150, 92, 75, 25);
+    state.combo = createControl(form, "COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                                LangCombo, 56, 56, 169, 160);
+    HWND ok =
+        createControl(form, "BUTTON", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, BitBtn1, 72, 92, 75, 25);
+    HWND cancel =
+        createControl(form, "BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, BitBtn2, 150, 92, 75, 25);
     for (const std::string& language : languages)
         SendMessageA(state.combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(language.c_str()));
     SendMessageA(state.combo, CB_SETCURSEL, preselected, 0);

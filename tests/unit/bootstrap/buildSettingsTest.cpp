@@ -25,11 +25,20 @@ TEST_P(BuildSettings, Replace) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BuildSettings,
     ::testing::Values(
-        Case{"every occurrence, any letter case", {"NAME", "Quillon"}, "#name# and #NAME#", "Quillon and Quillon"},
+        Case{"every occurrence, any letter case",
+             {"NAME", "Quillon"},
+             "#name# and #NAME#",
+             "Quillon and Quillon"},
         Case{"an unknown name stays", {"NAME", "x"}, "#OTHER#", "#OTHER#"},
-        Case{"pairs in list order: a later pair sees an earlier one's value", {"A", "#B#", "B", "b"}, "#A#", "b"},
+        Case{"pairs in list order: a later pair sees an earlier one's value",
+             {"A", "#B#", "B", "b"},
+             "#A#",
+             "b"},
         // Without a "$" in the result there is no second round.
-        Case{"an earlier pair does not see a later value without a dollar", {"B", "b", "A", "#B#"}, "#A#", "#B#"},
+        Case{"an earlier pair does not see a later value without a dollar",
+             {"B", "b", "A", "#B#"},
+             "#A#",
+             "#B#"},
         Case{"with a dollar the result is replaced again", {"B", "b", "A", "$#B#"}, "#A#", "$b"},
         Case{"a chain in reverse order resolves", {"C", "c", "B", "$#C#", "A", "$#B#"}, "#A#", "$$c"},
         Case{"an odd list ignores the name without a value", {"A", "a", "B"}, "#A##B#", "a#B#"},
@@ -42,7 +51,8 @@ TEST(BuildSettingsBound, ASelfGrowingValueStops) {
     EXPECT_EQ(replaceBuildSettings("#A#", {"A", "$#A#", "B", "b"}), "$$$#A#");
 
     std::string doubling = replaceBuildSettings("#A#", {"A", "$#A##A#", "B", "", "C", "", "D", ""});
-    EXPECT_EQ(doubling.size(), 32u * 3 + 31u); // five rounds in all: 2^5 names and a "$" for each one replaced
+    // Five rounds in all: 2^5 names, and a "$" for each name replaced.
+    EXPECT_EQ(doubling.size(), 32u * 3 + 31u);
 
     // Thirty-two copies of the name per round outgrow the length bound long before the rounds run out.
     StringList many = {"A", "$"};
