@@ -2,12 +2,12 @@
 // loads the wizard's dialogs, runs the install script and cleans up.
 #include "bootstrap/engineState.h"
 #include "bootstrap/engineTexts.h"
-#include "bootstrap/languageNames.h"
 #include "bootstrap/setupPayload.h"
 #include "bootstrap/supportFolder.h"
 #include "bootstrap/traceLog.h"
 #include "bootstrap/uSetupInit.h"
 #include "bootstrap/uSetupSplash.h"
+#include "bootstrap/userLocale.h"
 #include "bootstrap/winFiles.h"
 #include "dialogs/uDlgAPI.h"
 #include "script/mscriptexec.h"
@@ -15,7 +15,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -48,12 +47,6 @@ void locateEngine() {
     e.tempFolder = withBackslash(length ? std::string(temp, length) : e.exeFolder);
     createFolderTree(e.tempFolder);
     e.resourcePath = e.exeFolder + e.exeName + ".res";
-}
-
-std::string userLanguageName() {
-    char text[16] = {};
-    if (!GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_ILANGUAGE, text, sizeof(text))) return {};
-    return languageNameOf(static_cast<unsigned>(std::strtoul(text, nullptr, 16)));
 }
 
 // The language file travels appended to qov.lib.

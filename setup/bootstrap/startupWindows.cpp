@@ -1,13 +1,16 @@
 #include "startupWindows.h"
 
+#include "bootstrap/windowsVersion.h"
+
 namespace quillon {
 
-HWND createStartupWindow(const char* className, const char* name, DWORD style, DWORD exStyle) {
+HWND createStartupWindow(const char* className, const char* name, DWORD style, DWORD exStyle,
+                         WNDPROC procedure) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA existing;
     if (!GetClassInfoA(instance, className, &existing)) {
         WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.lpfnWndProc = procedure;
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -15,6 +18,32 @@ HWND createStartupWindow(const char* className, const char* name, DWORD style, D
         RegisterClassA(&windowClass);
     }
     return CreateWindowExA(exStyle, className, name, style, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+}
+
+void setClientSize(HWND window, int width, int height) {
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND createControl(HWND parent, const char* cls, DWORD style, int id, int x, int y, int w, int h) {
+    HWND control = CreateWindowExA(0, cls, "", WS_CHILD | style, x, y, w, h, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(startupFont()), FALSE);
+    return control;
+}
+
+void createVersionIcons(HWND parent, int newerId, int olderId) {
+    bool newer = runningOnXpOrLater(); // the newer icon from Windows XP on
+    HWND newerIcon =
+        createControl(parent, "STATIC", SS_ICON | (newer ? WS_VISIBLE : 0), newerId, 16, 16, 32, 32);
+    HWND olderIcon =
+        createControl(parent, "STATIC", SS_ICON | (newer ? 0 : WS_VISIBLE), olderId, 16, 16, 32, 32);
+    SendMessageA(newerIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_INFORMATION)), 0);
+    SendMessageA(olderIcon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_WINLOGO)), 0);
 }
 
 void centreStartupWindow(HWND window) {

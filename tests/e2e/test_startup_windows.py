@@ -7,12 +7,12 @@ waits for the user, both start-up windows stand where the engine put them.
 from __future__ import annotations
 
 import struct
-import time
 from pathlib import Path
 
 import pytest
 
 from setup_projects import Project, build_setup, engine_only
+from ui_helpers import children_by_id, relative, wait_for
 
 SCREEN = (1024, 768)
 
@@ -30,26 +30,6 @@ def bitmap(width: int, height: int) -> bytes:
     header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
     return header + info + pixels
-
-
-def wait_for(condition, timeout: float = 30):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError("condition not met in time")
-
-
-def children_by_id(ui, window) -> dict[int, dict]:
-    return {c["id"]: c for c in ui.windows(root=window["hwnd"], all=True) if c["hwnd"] != window["hwnd"]}
-
-
-def relative(child, parent) -> tuple[int, int, int, int]:
-    left, top = parent["client"][0], parent["client"][1]
-    r = child["rect"]
-    return (r[0] - left, r[1] - top, r[2] - r[0], r[3] - r[1])
 
 
 @pytest.fixture
