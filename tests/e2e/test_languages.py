@@ -211,3 +211,20 @@ def test_the_form_speaks_the_language_file(prefix, ui, builder, product_bin, tmp
         [english[89], english[90], english[38], english[39]]
     ui.click(controls[2]["hwnd"])
     assert engine.wait(timeout=120).exit_code == 0
+
+
+def test_engine_texts_come_from_the_languages_shared_file(prefix, ui, builder, product_bin, tmp_path):
+    block = [""] * 115
+    block[19] = "Laufzeitfehler im Setup-Skript:"
+    script = ("Set Variable\n  | P\n  | C:\\file.txt\n"
+              "Extract Path\n  | P\n  | abc\n")  # a part code that is no number: a runtime error
+    project = languages_project(tmp_path / "project", ["German"], "German", ask=False, script=script)
+    project.support_files["shared.translations.German"] = crlf(*block)
+    exe = build(builder, product_bin, tmp_path, project)
+
+    engine = prefix.start(exe)
+    box = ui.wait_window(title=f"^{TITLE} - Quillon Wizard$", cls="#32770", timeout=90)
+    texts = [c["text"] for c in ui.windows(root=box["hwnd"], all=True)]
+    assert "Laufzeitfehler im Setup-Skript:\r\rLine 2: 'abc' is not a valid integer value" in texts
+    ui.click(ui.control(box["hwnd"], cls="Button", text="OK")["hwnd"])
+    assert engine.wait(timeout=60).exit_code == 0
