@@ -72,8 +72,14 @@ void ScriptInterpreter::runMainLoop() {
     while (!ended_ && p_ < script_.size()) {
         if (p_ % MessageInterval == 0) host_.letMessagesThrough();
         host_.refreshBeforeCommand();
-        if (skipToBranch_) skipToBranch();
-        if (skipToEnd_) skipToEnd();
+        if (skipToBranch_) {
+            skipToBranch_ = false;
+            scanCurrentBlock(true);
+        }
+        if (skipToEnd_) {
+            skipToEnd_ = false;
+            scanCurrentBlock(false);
+        }
         if (inWizard_) {
             if (!moveThroughWizard()) continue;
         } else {
@@ -83,15 +89,15 @@ void ScriptInterpreter::runMainLoop() {
     }
 }
 
+// Passes over nested blocks to the End that closes the current one, so that the End is taken next;
+// with `atBranch`, also to an Else (going on after it) or an Else If (taken next) of the current If.
 // Compiled scripts always hold the End a scan looks for; a scan that meets the end of the list
 // instead ends the script there.
-void ScriptInterpreter::skipToBranch() {
-    skipToBranch_ = false;
+void ScriptInterpreter::scanCurrentBlock(bool atBranch) {
     size_t depth = 0;
     while (++p_ <= script_.size()) {
         size_t i = p_ - 1;
         if (skipped(i)) continue;
-        const std::string& name = script_.name(i);
         if (opener(i)) {
             ++depth;
         } else if (closer(i)) {
@@ -100,30 +106,12 @@ void ScriptInterpreter::skipToBranch() {
                 return;
             }
             --depth;
-        } else if (depth == 0 && name == Else) {
+        } else if (atBranch && depth == 0 && script_.name(i) == Else) {
             return;
-        } else if (depth == 0 && name == ElseIf) {
+        } else if (atBranch && depth == 0 && script_.name(i) == ElseIf) {
             --p_;
             stoppedAtElseIf_ = true;
             return;
-        }
-    }
-}
-
-void ScriptInterpreter::skipToEnd() {
-    skipToEnd_ = false;
-    size_t depth = 0;
-    while (++p_ <= script_.size()) {
-        size_t i = p_ - 1;
-        if (skipped(i)) continue;
-        if (opener(i)) {
-            ++depth;
-        } else if (closer(i)) {
-            if (depth == 0) {
-                --p_;
-                return;
-            }
-            --depth;
         }
     }
 }

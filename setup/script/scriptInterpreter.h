@@ -87,8 +87,7 @@ class ScriptInterpreter {
     bool closer(size_t command) const;
 
     void runMainLoop();
-    void skipToBranch();
-    void skipToEnd();
+    void scanCurrentBlock(bool atBranch);
     // Moves through the wizard loop; false when the loop was left without a command to run.
     bool moveThroughWizard();
     void leaveWizardAfterNextEnd();
