@@ -150,7 +150,9 @@ ScriptOutcome runScript(const ScriptLists& lists) {
     trace("    </Variables>");
     trace("    <CompileScript>");
     std::vector<std::string> labels;
-    if (!compileScript(script, store, interpreter.rules(), labels).accepted())
+    // The compiler only makes names known. Under the silent run's rule a name given on the command
+    // line would not be defined, and a script reading it would fail to compile.
+    if (!compileScript(script, store, AssignmentRules{}, labels).accepted())
         return ScriptOutcome::CompileFailure;
     trace("    </CompileScript>");
 

@@ -142,3 +142,25 @@ def test_a_runtime_error_in_a_silent_run_shows_nothing(prefix, ui, builder, prod
     exe = build(builder, product_bin, tmp_path, script(*commands))
     assert prefix.run(exe, args, timeout=120).exit_code == 0
     assert [w for w in ui.windows() if w["class"] == "#32770"] == []
+
+
+def test_the_run_starts_with_its_predefined_variables(prefix, builder, product_bin, tmp_path):
+    out = tmp_path / "out"
+    exe_dir = prefix.windows_path(out) + "\\"
+    temp = prefix.temp_windows + "\\"
+    checks = [  # (variable, comparison code, value): code 4 is equality ignoring case
+        ("EXEDIR", "4", exe_dir), ("EXEFILE", "4", exe_dir + "setup.exe"), ("ROOTDIR", "4", exe_dir),
+        ("TEMPDIR", "4", temp), ("SUPPORTDIR", "4", temp + "qov1\\"), ("MSIFILE", "4", temp + "qov1\\setup.msi"),
+        ("SILENT", "0", "TRUE"), ("CMDLINE", "1", "NAME=given"), ("NAME", "0", "given"),
+        ("TITLE", "0", "Quillon Test"), ("STARTMENU", "0", "Quillon Test"), ("WIZARD", "0", "NEXT"),
+        ("SFXPATH", "4", "C:\\launch\\"), ("SFXFILE", "0", "run.exe"),
+        ("PROGRESS", "0", "0"), ("LANGUAGE", "5", ""), ("DATE", "5", ""),
+    ]
+    commands = [("Set Variable", "NAME", "script")]  # makes NAME known; the command line's value stays
+    for number, (variable, code, value) in enumerate(checks, start=1):
+        commands += [("If", variable, code, value, "TRUE"), ("Terminate with Exit Code", str(number)), ("End", )]
+    build(builder, product_bin, tmp_path, script(*commands, ("Terminate with Exit Code", "100")))
+
+    result = prefix.run(out / "setup.exe", ["/s", r"/m=C:\launch\run.exe", "NAME=given"], timeout=120)
+
+    assert result.exit_code == 100, f"check {checks[result.exit_code - 1] if result.exit_code <= len(checks) else ''}"
