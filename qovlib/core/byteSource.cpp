@@ -20,7 +20,7 @@ void MemoryByteSource::readAt(std::uint64_t offset, std::span<std::uint8_t> buff
     std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), buffer.size(), buffer.begin());
 }
 
-FileByteSource::FileByteSource(const std::filesystem::path& path) {
+FileByteSource::FileByteSource(const std::filesystem::path& path) : path_(path) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status))

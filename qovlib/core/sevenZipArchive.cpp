@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 namespace qov {
 
@@ -84,12 +88,12 @@ std::vector<PackedRange> SevenZipArchive::packedRanges(const StreamsInfo& stream
     return ranges;
 }
 
-std::unique_ptr<InStream> SevenZipArchive::openFolder(const StreamsInfo& streams,
+std::unique_ptr<InStream> SevenZipArchive::openFolder(ByteSource& source, const StreamsInfo& streams,
                                                       const std::vector<PackedRange>& ranges,
                                                       std::size_t folder) {
     const FolderInfo& info = streams.folders[folder];
     const auto packed = std::span(ranges).subspan(info.firstPackStream, info.packedStreams.size());
-    return qov::openFolder(*source_, info, packed, registry_);
+    return qov::openFolder(source, info, packed, registry_);
 }
 
 std::vector<std::uint8_t> SevenZipArchive::decodeHeader(const StreamsInfo& streams) {
@@ -97,7 +101,7 @@ std::vector<std::uint8_t> SevenZipArchive::decodeHeader(const StreamsInfo& strea
     const auto ranges = packedRanges(streams);
     const FolderInfo& folder = streams.folders.front();
     if (folder.unpackSize() > maxHeaderSize) damaged("archive header is implausibly large");
-    auto stream = openFolder(streams, ranges, 0);
+    auto stream = openFolder(*source_, streams, ranges, 0);
     // Grow with the data that actually arrives rather than trusting the declared size.
     std::vector<std::uint8_t> header;
     std::array<std::uint8_t, 65536> chunk;
@@ -153,15 +157,47 @@ void SevenZipArchive::buildEntries(ArchiveHeader header) {
     }
 }
 
-void SevenZipArchive::extractAll(ExtractSink& sink, const ExtractCallbacks& callbacks) {
+void SevenZipArchive::extractAll(ExtractSink& sink, const ExtractCallbacks& callbacks, unsigned threads) {
     std::vector<std::size_t> all(entries_.size());
     for (std::size_t i = 0; i < all.size(); ++i)
         all[i] = i;
-    extract(all, sink, callbacks);
+    extract(all, sink, callbacks, threads);
+}
+
+void SevenZipArchive::copyEntry(ByteSource& source, FolderCursor& cursor, const ArchiveEntry& entry,
+                                OutputFile& out, const std::function<void(std::uint64_t)>& advanced) {
+    const StreamLocation& location = locations_[entry.index];
+    if (cursor.folder != location.folder || cursor.position > location.offset) {
+        cursor.stream = openFolder(source, streams_, ranges_, location.folder);
+        cursor.folder = location.folder;
+        cursor.position = 0;
+    }
+    if (cursor.stream->skip(location.offset - cursor.position) != location.offset - cursor.position)
+        damaged("folder data ends early");
+    cursor.position = location.offset;
+
+    Crc32 crc;
+    std::uint64_t left = entry.size;
+    while (left > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(cursor.buffer.size(), left));
+        const std::size_t got = cursor.stream->read(std::span(cursor.buffer).first(want));
+        if (got == 0) damaged("data of \"" + entry.utf8Name() + "\" ends early");
+        const auto chunk = std::span<const std::uint8_t>(cursor.buffer).first(got);
+        crc.update(chunk);
+        out.write(chunk);
+        left -= got;
+        cursor.position += got;
+        if (advanced) advanced(got);
+    }
+    if (entry.crc && crc.value() != *entry.crc) {
+        if (entry.isEncrypted) fail(ErrorCode::CannotOpen, wrongPasswordMessage);
+        fail(ErrorCode::CrcMismatch, "CRC mismatch in \"" + entry.utf8Name() + "\"");
+    }
+    out.commit();
 }
 
 void SevenZipArchive::extract(std::span<const std::size_t> indices, ExtractSink& sink,
-                              const ExtractCallbacks& callbacks) {
+                              const ExtractCallbacks& callbacks, unsigned threads) {
     std::vector<std::size_t> selection(indices.begin(), indices.end());
     std::sort(selection.begin(), selection.end());
     selection.erase(std::unique(selection.begin(), selection.end()), selection.end());
@@ -170,6 +206,7 @@ void SevenZipArchive::extract(std::span<const std::size_t> indices, ExtractSink&
 
     std::vector<RelativePath> paths(selection.size());
     std::uint64_t total = 0;
+    bool encrypted = false;
     for (std::size_t k = 0; k < selection.size(); ++k) {
         const ArchiveEntry& entry = entries_[selection[k]];
         if (entry.isAnti) continue;
@@ -178,19 +215,19 @@ void SevenZipArchive::extract(std::span<const std::size_t> indices, ExtractSink&
             fail(ErrorCode::UnsafePath, "refusing unsafe path in archive: \"" + entry.utf8Name() + "\"");
         paths[k] = std::move(*path);
         total += entry.size;
+        encrypted = encrypted || entry.isEncrypted;
     }
+    // Callbacks report in archive order, and the password is asked for once: both want one thread.
+    if (threads > 1 && !callbacks.beforeEntry && !callbacks.progress && !encrypted)
+        return extractFoldersInParallel(selection, paths, sink, threads);
 
     auto report = [&](const ArchiveEntry& entry, std::uint64_t done) {
         if (callbacks.progress && !callbacks.progress(entry, done, total))
             fail(ErrorCode::StoppedByCaller, "extraction stopped by the caller");
     };
 
-    std::optional<std::size_t> openFolderIndex;
-    std::uint64_t folderPosition = 0;
-    std::unique_ptr<InStream> folderStream;
-    std::vector<std::uint8_t> buffer(65536);
+    FolderCursor cursor;
     std::uint64_t done = 0;
-
     for (std::size_t k = 0; k < selection.size(); ++k) {
         const ArchiveEntry& entry = entries_[selection[k]];
         if (callbacks.beforeEntry && !callbacks.beforeEntry(entry, k, selection.size()))
@@ -210,42 +247,72 @@ void SevenZipArchive::extract(std::span<const std::size_t> indices, ExtractSink&
             done += entry.size;
             continue;
         }
-
-        const StreamLocation& location = locations_[entry.index];
-        if (openFolderIndex != location.folder || folderPosition > location.offset) {
-            folderStream = openFolder(streams_, ranges_, location.folder);
-            openFolderIndex = location.folder;
-            folderPosition = 0;
-        }
-        if (folderStream->skip(location.offset - folderPosition) != location.offset - folderPosition)
-            damaged("folder data ends early");
-        folderPosition = location.offset;
-
-        Crc32 crc;
-        std::uint64_t left = entry.size;
         std::uint64_t sinceReport = 0;
-        while (left > 0) {
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
-            const std::size_t got = folderStream->read(std::span(buffer).first(want));
-            if (got == 0) damaged("data of \"" + entry.utf8Name() + "\" ends early");
-            const auto chunk = std::span<const std::uint8_t>(buffer).first(got);
-            crc.update(chunk);
-            out->write(chunk);
-            left -= got;
-            folderPosition += got;
+        copyEntry(*source_, cursor, entry, *out, [&](std::uint64_t got) {
             done += got;
             sinceReport += got;
             if (sinceReport >= progressInterval) {
                 report(entry, done);
                 sinceReport = 0;
             }
-        }
-        if (entry.crc && crc.value() != *entry.crc) {
-            if (entry.isEncrypted) fail(ErrorCode::CannotOpen, wrongPasswordMessage);
-            fail(ErrorCode::CrcMismatch, "CRC mismatch in \"" + entry.utf8Name() + "\"");
-        }
-        out->commit();
+        });
     }
+}
+
+void SevenZipArchive::extractFoldersInParallel(const std::vector<std::size_t>& selection,
+                                               const std::vector<RelativePath>& paths, ExtractSink& sink,
+                                               unsigned threads) {
+    // Entries without data first, in order, so that folders exist before files land in them; the
+    // entries with data are grouped by the folder that holds them (their indices run in folder order).
+    std::vector<std::vector<std::size_t>> groups;
+    std::optional<std::size_t> lastFolder;
+    for (std::size_t k = 0; k < selection.size(); ++k) {
+        const ArchiveEntry& entry = entries_[selection[k]];
+        if (entry.isAnti) continue;
+        if (entry.isFolder) {
+            sink.createFolder(entry, paths[k]);
+        } else if (!entry.hasStream) {
+            if (auto out = sink.createFile(entry, paths[k])) out->commit();
+        } else {
+            const std::size_t folder = locations_[entry.index].folder;
+            if (folder != lastFolder) groups.emplace_back();
+            lastFolder = folder;
+            groups.back().push_back(k);
+        }
+    }
+
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stopped{false};
+    std::mutex errorLock;
+    std::exception_ptr error;
+    auto work = [&](ByteSource& source) {
+        try {
+            FolderCursor cursor;
+            auto checkStopped = [&](std::uint64_t) {
+                if (stopped) fail(ErrorCode::StoppedByCaller, "stopped after a failure elsewhere");
+            };
+            for (std::size_t g = next++; g < groups.size() && !stopped; g = next++)
+                for (std::size_t k : groups[g]) {
+                    const ArchiveEntry& entry = entries_[selection[k]];
+                    if (auto out = sink.createFile(entry, paths[k]))
+                        copyEntry(source, cursor, entry, *out, checkStopped);
+                }
+        } catch (...) {
+            std::lock_guard guard(errorLock);
+            if (!error) error = std::current_exception();
+            stopped = true;
+        }
+    };
+    std::vector<std::unique_ptr<ByteSource>> readers;
+    for (std::size_t t = 1; t < std::min<std::size_t>(threads, groups.size()); ++t)
+        if (auto reader = source_->clone()) readers.push_back(std::move(reader));
+    std::vector<std::thread> helpers;
+    for (auto& reader : readers)
+        helpers.emplace_back(work, std::ref(*reader));
+    work(*source_);
+    for (auto& helper : helpers)
+        helper.join();
+    if (error) std::rethrow_exception(error);
 }
 
 } // namespace qov

@@ -57,9 +57,13 @@ class SevenZipArchive {
     // Extracts the entries with the given indices, in archive order. Every path is checked before
     // anything is written: one unsafe path fails the whole call with UnsafePath. Data is checked
     // against its CRC before a file is committed. Failures throw ArchiveError.
+    //
+    // With `threads` above 1, no callbacks and nothing encrypted, independent folders are decoded on
+    // up to that many threads at once (each with its own reader of the source); the sink is then
+    // called from all of them, and the first failure stops the others.
     void extract(std::span<const std::size_t> indices, ExtractSink& sink,
-                 const ExtractCallbacks& callbacks = {});
-    void extractAll(ExtractSink& sink, const ExtractCallbacks& callbacks = {});
+                 const ExtractCallbacks& callbacks = {}, unsigned threads = 1);
+    void extractAll(ExtractSink& sink, const ExtractCallbacks& callbacks = {}, unsigned threads = 1);
 
   private:
     struct StreamLocation {
@@ -67,13 +71,29 @@ class SevenZipArchive {
         std::uint64_t offset = 0; // in the folder's unpacked data
     };
 
+    // Where a reader stands in the folder it decodes: a folder is decoded from its start, so an entry
+    // further on is reached by decoding past the ones before it.
+    struct FolderCursor {
+        std::optional<std::size_t> folder;
+        std::uint64_t position = 0;
+        std::unique_ptr<InStream> stream;
+        std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(65536);
+    };
+
     SevenZipArchive(std::unique_ptr<ByteSource> source, const DecoderRegistry& registry,
                     PasswordProvider password);
 
+    // Streams the entry's data into `out`, checks its CRC and commits it; `advanced` hears of each chunk.
+    void copyEntry(ByteSource& source, FolderCursor& cursor, const ArchiveEntry& entry, OutputFile& out,
+                   const std::function<void(std::uint64_t)>& advanced);
+    void extractFoldersInParallel(const std::vector<std::size_t>& selection,
+                                  const std::vector<RelativePath>& paths, ExtractSink& sink,
+                                  unsigned threads);
+
     std::vector<std::uint8_t> decodeHeader(const StreamsInfo& streams);
     std::vector<PackedRange> packedRanges(const StreamsInfo& streams) const;
-    std::unique_ptr<InStream> openFolder(const StreamsInfo& streams, const std::vector<PackedRange>& ranges,
-                                         std::size_t folder);
+    std::unique_ptr<InStream> openFolder(ByteSource& source, const StreamsInfo& streams,
+                                         const std::vector<PackedRange>& ranges, std::size_t folder);
     void buildEntries(ArchiveHeader header);
 
     std::unique_ptr<ByteSource> source_;

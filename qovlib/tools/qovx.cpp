@@ -5,12 +5,15 @@
 #include "core/sevenZipArchive.h"
 #include "core/unicodeText.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -20,10 +23,11 @@ constexpr int exitArchiveError = 1;
 constexpr int exitUsage = 2;
 
 constexpr const char* usageText =
-    "usage: qovx l ARCHIVE [-pPASSWORD]   list the entries: size, attributes, name\n"
-    "       qovx t ARCHIVE [-pPASSWORD]   decode everything and check the CRCs\n"
-    "       qovx x ARCHIVE DEST [-pPASSWORD]\n"
-    "                                     extract with paths below DEST\n";
+    "usage: qovx l ARCHIVE [-pPASSWORD]        list the entries: size, attributes, name\n"
+    "       qovx t ARCHIVE [-pPASSWORD] [-jN]  decode everything and check the CRCs\n"
+    "       qovx x ARCHIVE DEST [-pPASSWORD] [-jN]\n"
+    "                                          extract with paths below DEST\n"
+    "  -jN  decode up to N independent folders at once (default: one per processor)\n";
 
 enum class Command { List, Test, Extract };
 
@@ -32,6 +36,7 @@ struct Options {
     std::filesystem::path archive;
     std::filesystem::path destination;   // x only
     std::optional<std::string> password; // -p, UTF-8; asked for only by encrypted archives
+    unsigned threads = std::max(1u, std::thread::hardware_concurrency()); // -j
 };
 
 std::optional<Options> parseArguments(const std::vector<std::string_view>& args) {
@@ -52,6 +57,13 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& args)
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i].starts_with("-p")) {
             options.password = std::string(args[i].substr(2));
+        } else if (args[i].starts_with("-j")) {
+            const std::string_view number = args[i].substr(2);
+            unsigned threads = 0;
+            auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), threads);
+            if (error != std::errc() || end != number.data() + number.size() || threads == 0)
+                return std::nullopt;
+            options.threads = threads;
         } else if (args[i].starts_with("-") && args[i] != "-") {
             return std::nullopt;
         } else {
@@ -119,14 +131,14 @@ class DiscardingSink : public qov::ExtractSink {
 void test(const Options& options) {
     auto archive = openArchive(options);
     DiscardingSink sink;
-    archive.extractAll(sink);
+    archive.extractAll(sink, {}, options.threads);
     std::printf("%zu entries OK\n", archive.entries().size());
 }
 
 void extract(const Options& options) {
     auto archive = openArchive(options);
     qov::DirectorySink sink(options.destination);
-    archive.extractAll(sink);
+    archive.extractAll(sink, {}, options.threads);
 }
 
 } // namespace
