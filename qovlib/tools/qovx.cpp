@@ -2,6 +2,7 @@
 // the build host. Exit codes: 0 done, 1 the archive failed (its message on stderr), 2 usage.
 #include "core/archiveError.h"
 #include "core/directorySink.h"
+#include "core/parallelLzma2.h"
 #include "core/sevenZipArchive.h"
 #include "core/unicodeText.h"
 
@@ -27,7 +28,7 @@ constexpr const char* usageText =
     "       qovx t ARCHIVE [-pPASSWORD] [-jN]  decode everything and check the CRCs\n"
     "       qovx x ARCHIVE DEST [-pPASSWORD] [-jN]\n"
     "                                          extract with paths below DEST\n"
-    "  -jN  decode up to N independent folders at once (default: one per processor)\n";
+    "  -jN  decode up to N independent folders, and LZMA2 blocks, at once (default: one per processor)\n";
 
 enum class Command { List, Test, Extract };
 
@@ -77,8 +78,9 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& args)
 }
 
 qov::SevenZipArchive openArchive(const Options& options) {
-    return qov::SevenZipArchive::open(std::make_unique<qov::FileByteSource>(options.archive),
-                                      qov::DecoderRegistry::builtin(),
+    qov::DecoderRegistry registry = qov::DecoderRegistry::builtin();
+    if (options.threads > 1) registry.add({0x21}, qov::parallelLzma2Factory(options.threads));
+    return qov::SevenZipArchive::open(std::make_unique<qov::FileByteSource>(options.archive), registry,
                                       [password = options.password]() -> std::optional<std::u16string> {
                                           if (!password) return std::nullopt;
                                           return qov::fromUtf8(*password);

@@ -1,11 +1,13 @@
 // Feeds arbitrary bytes to the LZMA and LZMA2 decoders with arbitrary properties. Layout: a selector
-// byte (bit 0: LZMA2; bits 1-3: the read size; bit 4: skip before reading), the coder properties
+// byte (bit 0: LZMA2; bits 1-3: the read size; bit 4: skip before reading; bit 5: LZMA2 decoded in
+// blocks on two threads), the coder properties
 // (5 bytes for LZMA, 1 for LZMA2), 3 bytes of output size (little endian, at most 1 MiB), then the
 // packed stream. Failing with ArchiveError is fine; crashing, a sanitizer report, more output than
 // asked for, or success with less, are not.
 #include "core/archiveError.h"
 #include "core/lzma2Decoder.h"
 #include "core/lzmaDecoder.h"
+#include "core/parallelLzma2.h"
 
 #include <algorithm>
 #include <array>
@@ -59,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         std::vector<std::unique_ptr<qov::InStream>> inputs;
         inputs.push_back(std::make_unique<BytesStream>(packed));
-        auto decoder = lzma2 ? qov::makeLzma2Decoder(coder, std::move(inputs), outSize)
-                             : qov::makeLzmaDecoder(coder, std::move(inputs), outSize);
+        auto decoder = !lzma2            ? qov::makeLzmaDecoder(coder, std::move(inputs), outSize)
+                       : selector & 0x20 ? qov::parallelLzma2Factory(2)(coder, std::move(inputs), outSize)
+                                         : qov::makeLzma2Decoder(coder, std::move(inputs), outSize);
         if (selector & 0x10) produced += decoder->skip(outSize / 3);
         while (std::size_t got = decoder->read(buffer)) {
             require(got <= buffer.size(), "read answered more than the buffer");

@@ -1,8 +1,10 @@
-// Independent folders decoded on several threads at once give the same tree as one thread, and a
-// failure in one folder fails the call without leaving partial files anywhere.
+// Independent folders, and the independent blocks of one LZMA2 stream, decoded on several threads at
+// once give the same tree as one thread, and a failure in one fails the call without leaving partial
+// files anywhere.
 #include "archiveTestSupport.h"
 
 #include "core/directorySink.h"
+#include "core/parallelLzma2.h"
 
 #include <gtest/gtest.h>
 
@@ -49,4 +51,36 @@ TEST_F(NonSolidArchive, AFailingFolderFailsTheWholeCallAndLeavesNoPartialFile) {
     qov::DirectorySink sink(destination);
     EXPECT_NE(errorOf([&] { openFile(damaged).extractAll(sink, {}, 2); }), qov::ErrorCode::Ok);
     EXPECT_EQ(partialFiles(destination), std::vector<std::filesystem::path>{});
+}
+
+TEST(SolidArchiveInBlocks, ParallelLzma2GivesTheSameTreeAndFailsCleanly) {
+    ScratchFolder scratch;
+    writeSampleTree(scratch.path() / "tree");
+    std::string text;
+    for (int line = 0; text.size() < (3u << 20); ++line)
+        text += "line " + std::to_string(line * 7919 % 100003) + " of a file that spans many blocks\n";
+    writeFile(scratch.path() / "tree" / "long.txt", Bytes(text.begin(), text.end()));
+    auto archive = scratch.path() / "blocks.7z";
+    // Two compressing threads cut the stream into blocks of 256 KiB, each starting a new dictionary.
+    run7zz(scratch.path() / "tree", "-m0=LZMA2:d=64k:c=256k -mmt2", archive);
+    qov::DecoderRegistry registry = qov::DecoderRegistry::builtin();
+    registry.add({0x21}, qov::parallelLzma2Factory(3));
+    auto open = [&](const std::filesystem::path& path) {
+        return qov::SevenZipArchive::open(std::make_unique<qov::FileByteSource>(path), registry);
+    };
+
+    qov::DirectorySink sink(scratch.path() / "out");
+    open(archive).extractAll(sink);
+    EXPECT_EQ(snapshot(scratch.path() / "out"), snapshot(scratch.path() / "tree"));
+
+    for (double where : {0.2, 0.5, 0.8}) {
+        Bytes bytes = readFile(archive);
+        bytes[static_cast<std::size_t>(static_cast<double>(bytes.size()) * where)] ^= 0x55;
+        auto damaged = scratch.path() / "damaged.7z";
+        writeFile(damaged, bytes);
+        auto destination = scratch.path() / "damaged";
+        qov::DirectorySink damagedSink(destination);
+        EXPECT_NE(errorOf([&] { open(damaged).extractAll(damagedSink); }), qov::ErrorCode::Ok) << where;
+        EXPECT_EQ(partialFiles(destination), std::vector<std::filesystem::path>{}) << where;
+    }
 }

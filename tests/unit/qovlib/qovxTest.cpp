@@ -117,7 +117,8 @@ TEST(QovxLarge, FileOver4GiBListsItsSizeAndTestsClean) {
 }
 
 TEST(QovxUsage, WrongArgumentsGiveTheUsageAndExitCode2) {
-    for (const char* arguments : {"", "q archive.7z", "x archive.7z", "t", "l a.7z b.7z", "t a.7z -z"}) {
+    for (const char* arguments :
+         {"", "q archive.7z", "x archive.7z", "t", "l a.7z b.7z", "t a.7z -z", "t a.7z -j0", "t a.7z -jx"}) {
         const CommandResult run = qovx(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.output.find("usage: qovx"), std::string::npos) << arguments;
