@@ -1,6 +1,7 @@
 #include "core/parallelLzma2.h"
 
 #include "core/archiveError.h"
+#include "core/bytesInStream.h"
 #include "core/lzma2Decoder.h"
 
 #include <algorithm>
@@ -23,21 +24,6 @@ bool resetsDictionary(std::uint8_t control) {
     return control == 0x01 || control >= 0xE0;
 }
 
-class MemoryStream : public InStream {
-  public:
-    explicit MemoryStream(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::size_t read(std::span<std::uint8_t> buffer) override {
-        const std::size_t n = std::min(buffer.size(), bytes_.size() - pos_);
-        std::memcpy(buffer.data(), bytes_.data() + pos_, n);
-        pos_ += n;
-        return n;
-    }
-
-  private:
-    std::vector<std::uint8_t> bytes_;
-    std::size_t pos_ = 0;
-};
-
 // Bytes already read, then the rest of the input.
 class ResumedStream : public InStream {
   public:
@@ -49,7 +35,7 @@ class ResumedStream : public InStream {
     }
 
   private:
-    MemoryStream head_;
+    BytesInStream head_;
     std::unique_ptr<InStream> rest_;
 };
 
@@ -102,7 +88,7 @@ class ParallelLzma2Stream : public InStream {
             queue_.push_back(
                 std::async(std::launch::async, [coder = coder_, block = std::move(*block)]() mutable {
                     std::vector<std::unique_ptr<InStream>> inputs;
-                    inputs.push_back(std::make_unique<MemoryStream>(std::move(block.bytes)));
+                    inputs.push_back(std::make_unique<BytesInStream>(std::move(block.bytes)));
                     auto decoder = makeLzma2Decoder(coder, std::move(inputs), block.size);
                     std::vector<std::uint8_t> out(static_cast<std::size_t>(block.size));
                     std::size_t filled = 0;

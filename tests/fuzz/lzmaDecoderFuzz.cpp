@@ -5,6 +5,7 @@
 // packed stream. Failing with ArchiveError is fine; crashing, a sanitizer report, more output than
 // asked for, or success with less, are not.
 #include "core/archiveError.h"
+#include "core/bytesInStream.h"
 #include "core/lzma2Decoder.h"
 #include "core/lzmaDecoder.h"
 #include "core/parallelLzma2.h"
@@ -22,21 +23,6 @@ void require(bool condition, const char* what) {
     std::fprintf(stderr, "lzmaDecoderFuzz: %s\n", what);
     std::abort();
 }
-
-class BytesStream : public qov::InStream {
-  public:
-    explicit BytesStream(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::size_t read(std::span<std::uint8_t> buffer) override {
-        const std::size_t count = std::min(buffer.size(), bytes_.size() - position_);
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position_), count, buffer.begin());
-        position_ += count;
-        return count;
-    }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t position_ = 0;
-};
 
 constexpr std::array<std::size_t, 8> readSizes{1, 3, 64, 273, 1024, 4096, 65536, 1 << 20};
 constexpr std::uint64_t maxOutSize = 1 << 20;
@@ -60,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t produced = 0;
     try {
         std::vector<std::unique_ptr<qov::InStream>> inputs;
-        inputs.push_back(std::make_unique<BytesStream>(packed));
+        inputs.push_back(
+            std::make_unique<qov::BytesInStream>(std::vector<std::uint8_t>(packed.begin(), packed.end())));
         auto decoder = !lzma2            ? qov::makeLzmaDecoder(coder, std::move(inputs), outSize)
                        : selector & 0x20 ? qov::parallelLzma2Factory(2)(coder, std::move(inputs), outSize)
                                          : qov::makeLzma2Decoder(coder, std::move(inputs), outSize);

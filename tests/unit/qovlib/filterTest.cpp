@@ -5,13 +5,13 @@
 #include "core/archiveError.h"
 #include "core/bcj2Decoder.h"
 #include "core/branchFilters.h"
+#include "core/bytesInStream.h"
 #include "core/copyDecoder.h"
 #include "core/decoderRegistry.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <random>
 
@@ -366,22 +366,6 @@ TEST(FilterSolid, FilesOfOddSizesShareOneFilteredStream) {
     }
 }
 
-// A stream of fixed bytes, for decoders fed by hand.
-class BytesStream : public qov::InStream {
-  public:
-    explicit BytesStream(Bytes bytes) : bytes_(std::move(bytes)) {}
-    std::size_t read(std::span<std::uint8_t> buffer) override {
-        const std::size_t count = std::min(buffer.size(), bytes_.size() - position_);
-        std::memcpy(buffer.data(), bytes_.data() + position_, count);
-        position_ += count;
-        return count;
-    }
-
-  private:
-    Bytes bytes_;
-    std::size_t position_ = 0;
-};
-
 Bytes readAll(qov::InStream& stream) {
     Bytes out;
     std::uint8_t chunk[4096];
@@ -398,7 +382,7 @@ std::unique_ptr<qov::InStream> decode(const std::vector<std::uint8_t>& methodId,
     coder.inStreams = static_cast<std::uint32_t>(inputs.size());
     std::vector<std::unique_ptr<qov::InStream>> streams;
     for (auto& input : inputs)
-        streams.push_back(std::make_unique<BytesStream>(std::move(input)));
+        streams.push_back(std::make_unique<qov::BytesInStream>(std::move(input)));
     const qov::DecoderFactory* factory = qov::DecoderRegistry::builtin().find(methodId);
     if (!factory) throw std::runtime_error("method not registered");
     return (*factory)(coder, std::move(streams), outSize);

@@ -3,6 +3,7 @@
 #include "archiveTestSupport.h"
 
 #include "core/archiveError.h"
+#include "core/bytesInStream.h"
 #include "core/decoderRegistry.h"
 #include "core/lzma2Decoder.h"
 #include "core/lzmaDecoder.h"
@@ -56,28 +57,13 @@ Bytes drain(qov::InStream& stream, std::size_t step = 65536) {
     return out;
 }
 
-class BytesStream : public qov::InStream {
-  public:
-    explicit BytesStream(Bytes bytes) : bytes_(std::move(bytes)) {}
-    std::size_t read(std::span<std::uint8_t> buffer) override {
-        const std::size_t count = std::min(buffer.size(), bytes_.size() - position_);
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position_), count, buffer.begin());
-        position_ += count;
-        return count;
-    }
-
-  private:
-    Bytes bytes_;
-    std::size_t position_ = 0;
-};
-
 std::unique_ptr<qov::InStream> decoderFor(const std::vector<std::uint8_t>& methodId, const Bytes& properties,
                                           const Bytes& packed, std::uint64_t outSize) {
     qov::CoderInfo coder;
     coder.methodId = methodId;
     coder.properties = properties;
     std::vector<std::unique_ptr<qov::InStream>> inputs;
-    inputs.push_back(std::make_unique<BytesStream>(packed));
+    inputs.push_back(std::make_unique<qov::BytesInStream>(packed));
     const auto* factory = qov::DecoderRegistry::builtin().find(methodId);
     if (!factory) throw std::runtime_error("method not registered");
     return (*factory)(coder, std::move(inputs), outSize);
