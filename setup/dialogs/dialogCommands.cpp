@@ -1,11 +1,10 @@
 #include "dialogCommands.h"
 
+#include "bootstrap/asciiText.h"
 #include "dialogs/dialogRuntime.h"
 #include "script/commandContext.h"
 #include "script/parameterConventions.h"
 #include "script/scriptInterpreter.h"
-
-#include "bootstrap/asciiText.h"
 
 namespace quillon {
 

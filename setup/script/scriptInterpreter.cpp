@@ -203,11 +203,9 @@ void ScriptInterpreter::dispatch() {
 }
 
 bool ScriptInterpreter::conditionHolds(const CommandContext& command) const {
-    std::string variable = command.raw(1), value = command.raw(3);
-    if (!command.valueOrEmpty("LANGUAGE").empty()) {
-        variable = command.localizable(variable, 1);
-        value = command.localizable(value, 2);
-    }
+    // With a language chosen, both texts are translated first.
+    std::string variable = command.localizable(command.raw(1), 1),
+                value = command.localizable(command.raw(3), 2);
     const std::string& code = command.raw(2);
     bool holds = false;
     if (code == "5") {
